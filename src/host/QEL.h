@@ -1,0 +1,103 @@
+// The effect: identity, engine lock, channel routing, suspend/resume and the funnel from
+// host parameter values into the engine.
+#pragma once
+
+#include <atomic>
+
+#include "../engine/Engine.h"
+#include "../engine/Relaxed.h"
+#include "../params/Parameters.h"
+#include "../platform/EngineLock.h"
+#include "../presets/CPresetSystemEffect.h"
+
+class Editor;
+
+// Six indices into the host's buffer arrays.
+struct ChannelRouting {
+    VstInt32 inLeft = 0, inRight = 0, keyLeft = 0, keyRight = 0, outLeft = 0, outRight = 0;
+};
+
+// The supported (inputs, outputs) combinations; null when there is no row for them.
+const ChannelRouting* routingFor(VstInt32 inputs, VstInt32 outputs);
+
+class QEL : public CPresetSystemEffect, private params::ParameterListener {
+public:
+    static constexpr VstInt32 kUniqueID = vstFourCC('V', 'q', '4', '1');
+    static constexpr VstInt32 kNumInputs = 4;
+    static constexpr VstInt32 kNumOutputs = 2;
+    static constexpr double kMinSampleRate = 4096.0;
+    static constexpr double kMaxSampleRate = 200000.0;
+    static constexpr VstInt32 kMaxOutputLatency = 44100;
+
+    explicit QEL(audioMasterCallback audioMaster);
+    ~QEL() override;
+
+    // ---- host ----
+    void suspend() override;
+    void resume() override;
+    void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    bool getParameterProperties(VstInt32 index, VstParameterProperties* p) override;
+    bool setSpeakerArrangement(VstSpeakerArrangement* pluginInput, VstSpeakerArrangement* pluginOutput) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 0; }
+    VstInt32 getPlugCategory() override { return 0; }
+    bool canParameterBeAutomated(VstInt32 index) override {
+        (void)index;
+        return true;
+    }
+
+    // ---- preset system ----
+    void selectProgram(VstInt32 index) override;
+    bool skipOnSave(VstInt32 parameter) override;
+    bool skipOnLegacyLoad(VstInt32 parameter) override;
+
+    // ---- editor-facing operations ----
+    bool linkCheck();
+    void linkFollow(bool fromRight);
+    void recomputeTempoSync(int which) { params_.recomputeTempoSync(which); }
+    void setTempoPosition(double x) { params_.setTempoPosition(x); }
+    double getTempoPosition() const { return params_.tempoPosition(); }
+    double hostTempo() const { return params_.tempo(); }
+    bool limitQuery(int selector) const { return params_.limitQuery(selector); }
+    void peakQuery(float& left, float& right);
+    bool hostTimeFlag() const { return engine_.hostTimeFlag(); }
+
+    // ---- for tests and tools ----
+    ChannelRouting routing() const;
+    bool routingFromHost() const { return routingFromHost_; }
+    double engineSampleRate() const { return engine_.sampleRate(); }
+    VstInt32 meterWindow() const { return engine_.meterWindow(); }
+    const params::Parameters& parameters() const { return params_; }
+    Editor* editorObject() const;
+
+private:
+    // Construction steps that run while the constructor holds the engine lock.
+    void construct();
+    void tempoChanged(double bpm) override;
+    void valueRewritten(int index, float value) override;
+
+    template <typename T>
+    void processAny(T** inputs, T** outputs, VstInt32 sampleFrames);
+    // The RvbType step alone, under the engine lock (no program store, no MIDI learn).
+    void applyReverbType();
+    void setRouting(const ChannelRouting& r);
+
+    platform::EngineLock lock_;
+    engine::Engine engine_;
+    params::Parameters params_;
+
+    engine::Relaxed<VstInt32> inLeft_{0}, inRight_{0}, keyLeft_{0}, keyRight_{0}, outLeft_{0}, outRight_{0};
+    std::atomic<bool> routingFromHost_{false};
+    // An RvbType change that could not take the engine lock is applied by the next block.
+    std::atomic<bool> reverbRetunePending_{false};
+};
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster);

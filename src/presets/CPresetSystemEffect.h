@@ -1,0 +1,84 @@
+// The effect base that keeps its own bank of 61 programs behind a single host program,
+// the MIDI controller assignment, and the chunk the host stores.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "../vst/audioeffectx.h"
+#include "PresetEditorHooks.h"
+#include "ProgramStore.h"
+
+class CPresetSystemEffect : public AudioEffectX {
+public:
+    static constexpr VstInt32 kNoController = 999;
+
+    explicit CPresetSystemEffect(audioMasterCallback audioMaster);
+    ~CPresetSystemEffect() override;
+
+    // ---- host-facing ----
+    VstInt32 getProgram() override { return 0; }
+    void setProgram(VstInt32 program) override { (void)program; }
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    VstInt32 getChunk(void** data, bool isPreset = false) override;
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false) override;
+    // 0..59: stored into the current program (unless a program is being applied), then
+    // learn and forget; 60..119: controller assignment.
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    VstInt32 canDo(char* text) override;
+    void resume() override;
+
+    // ---- own operations, in slot order ----
+    virtual VstInt32 getCurrentProgramIndex();
+    virtual void selectProgram(VstInt32 index);
+    virtual void renameCurrentProgram(const char* name);
+    virtual void forgetController(VstInt32 parameter);
+    virtual VstInt32 getAssignedController(VstInt32 parameter);
+    virtual void startLearn();
+    virtual void stopLearn();
+    virtual void startForget();
+    virtual void stopForget();
+    virtual VstInt32 getPresetID();
+    virtual void resetProgramToTemplate(VstInt32 index);
+    virtual bool skipOnSave(VstInt32 parameter);
+    virtual bool skipOnLegacyLoad(VstInt32 parameter);
+    virtual void loadStartupDefaults();
+    virtual void buildFactoryPrograms();
+    virtual void resetControllerMap();
+
+    // ---- for the block codec and the editor ----
+    bool isApplyingProgram() const { return applyingProgram_.load(std::memory_order_relaxed); }
+    presets::ProgramRecord* programs() { return store_.get(); }
+    const presets::ProgramRecord& templateProgram() const { return template_; }
+    void setPresetEditor(presets::PresetEditorHooks* hooks) { presetEditor_ = hooks; }
+    presets::PresetEditorHooks* presetEditor() const { return presetEditor_; }
+    bool learnMode() const { return learnMode_; }
+    bool forgetMode() const { return forgetMode_; }
+
+    // Writes a value into the current program without any other effect (used when the
+    // effect itself rewrites a stored value).
+    void storeIntoCurrentProgram(VstInt32 index, float value);
+
+protected:
+    std::unique_ptr<presets::ProgramRecord[]> store_;
+    presets::ProgramRecord template_{};
+    std::atomic<VstInt32> currentProgram_{0};
+    std::atomic<bool> applyingProgram_{false};
+    presets::PresetEditorHooks* presetEditor_ = nullptr;
+
+    std::vector<unsigned char> chunkBuffer_;
+    std::vector<unsigned char> scratchBuffer_;
+
+    // Controller assignment: values of 60..119, the map and its reverse.
+    std::unique_ptr<float[]> assignmentValues_;
+    std::unique_ptr<VstInt32[]> controllerMap_;
+    std::unique_ptr<VstInt32[]> reverseControllerMap_;
+    std::atomic<bool> learnMode_{false};
+    std::atomic<bool> forgetMode_{false};
+    std::atomic<VstInt32> learnTarget_{-1};
+};
