@@ -102,8 +102,19 @@ void QEL::suspend() {
 }
 
 void QEL::resume() {
-    platform::BoundedLockGuard guard(lock_);
-    if (!guard.owned()) return;
+    // A block stuck elsewhere gets a few chances to finish; after that the resume is
+    // skipped and the engine stays consistent at its old rate.
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        platform::BoundedLockGuard guard(lock_);
+        if (guard.owned()) {
+            resumeLocked();
+            return;
+        }
+    }
+}
+
+void QEL::resumeLocked() {
 
     CPresetSystemEffect::resume();  // asks for MIDI
 
@@ -118,7 +129,11 @@ void QEL::resume() {
 
     double fs = getSampleRate();
     if (!(fs >= kMinSampleRate && fs <= kMaxSampleRate)) fs = 44100.0;
-    if (engine_.adoptSampleRate(fs)) applyReverbType();
+    if (engine_.adoptSampleRate(fs)) {
+        applyReverbType();
+        // The cutoff's ceiling is half the sample rate: map the stored value anew.
+        params_.apply(kCutoff, static_cast<float>(params_.value(kCutoff)));
+    }
 
     VstInt32 window = getOutputLatency();
     if (window < 1 || window > kMaxOutputLatency) window = engine::Engine::kDefaultMeterWindow;
@@ -149,12 +164,12 @@ void QEL::processAny(T** inputs, T** outputs, VstInt32 sampleFrames) {
     T* outR = outputs ? outputs[r.outRight] : nullptr;
 
     if (!guard.owned()) {
-        // Someone is rebuilding the engine: pass the dry input through for this block.
+        // Another thread is rebuilding the engine: this block is silent and touches nothing.
+        (void)inL;
+        (void)inR;
         for (VstInt32 i = 0; i < sampleFrames; ++i) {
-            const T l = inL ? inL[i] : T(0), rr = inR ? inR[i] : T(0);
+            if (outL) outL[i] = 0;
             if (outR) outR[i] = 0;
-            if (outL) outL[i] = l;
-            if (outR) outR[i] += rr;
         }
         return;
     }

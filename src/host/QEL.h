@@ -81,6 +81,7 @@ public:
 private:
     // Construction steps that run while the constructor holds the engine lock.
     void construct();
+    void resumeLocked();
     void tempoChanged(double bpm) override;
     void valueRewritten(int index, float value) override;
 

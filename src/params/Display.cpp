@@ -32,11 +32,19 @@ int truncatedInt(double v) {
 
 void put(char* text, const char* s) { vst::copyString(text, s, Parameters::kDisplayLength); }
 
+// printf into the text, never more than a display text may hold.
+template <typename... Args>
+void format(char* text, const char* fmt, Args... args) {
+    char scratch[64];
+    std::snprintf(scratch, sizeof scratch, fmt, args...);
+    put(text, scratch);
+}
+
 // "D:%d<>%d:W" and its relatives: the value in 101 steps, the last one counting as 100.
-void balance(char* text, double x, const char* format) {
+void balance(char* text, double x, const char* pattern) {
     int v = clampedFloor(static_cast<float>(x) * 101.0f, 0, 101);
     if (v > 100) v = 100;
-    std::snprintf(text, Parameters::kDisplayLength + 1, format, 100 - v, v);
+    format(text, pattern, 100 - v, v);
 }
 
 // Whole percent of a signed value; a value that rounds to 0 gets no minus sign.
@@ -44,12 +52,12 @@ void signedPercent(char* text, double v) {
     const float magnitude = std::fabs(static_cast<float>(v)) * 100.0f + 0.5f;
     const int n = clampedFloor(magnitude, 0, 99999999);
     if (v < 0 && n != 0)
-        std::snprintf(text, Parameters::kDisplayLength + 1, "-%d", n);
+        format(text, "-%d", n);
     else
-        std::snprintf(text, Parameters::kDisplayLength + 1, "%d", n);
+        format(text, "%d", n);
 }
 
-void number(char* text, int n) { std::snprintf(text, Parameters::kDisplayLength + 1, "%d", n); }
+void number(char* text, int n) { format(text, "%d", n); }
 
 }  // namespace
 
@@ -90,9 +98,9 @@ void Parameters::display(int index, char* text) const {
             if (n == 0)
                 put(text, "L:0<>0:R");
             else if (offset < 0)
-                std::snprintf(text, kDisplayLength + 1, "L:+%d<>%d-:R", n, n);
+                format(text, "L:+%d<>%d-:R", n, n);
             else
-                std::snprintf(text, kDisplayLength + 1, "L:-%d<>%d+:R", n, n);
+                format(text, "L:-%d<>%d+:R", n, n);
             break;
         }
         case kCutfMod:
@@ -130,7 +138,7 @@ void Parameters::display(int index, char* text) const {
         case kLfoNum: number(text, engine::lfoNumerators[positionOf(x, engine::kLfoNumeratorCount)]); break;
         case kDlyTimeL:
         case kDlyTimeR:
-            std::snprintf(text, kDisplayLength + 1, "%f", engine_.delayTime(index - kDlyTimeL));
+            format(text, "%f", engine_.delayTime(index - kDlyTimeL));
             break;
         case kRvbMode: put(text, switchOn(x) ? "out" : "fx"); break;
         case kRvbType: put(text, switchOn(x) ? "plate" : "spring"); break;
