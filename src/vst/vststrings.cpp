@@ -80,7 +80,7 @@ void dB2string(float value, char* text, int32_t maxLen) {
     if (!(value > 0))
         copyString(text, "-oo", maxLen);
     else
-        float2string(static_cast<float>(20.0 * std::log10(value)), text, maxLen);
+        float2string(static_cast<float>(20.0 * std::log10(static_cast<double>(value))), text, maxLen);
 }
 
 void int2string(int32_t value, char* text, int32_t maxLen) {
