@@ -158,6 +158,7 @@ private:
     VstTimeInfo timeInfo_{};
     mutable std::mutex mutex_;  // guards calls_ only
     std::vector<HostCall> calls_;
+    size_t cleared_ = 0;  // calls dropped by clearCalls, so a late answer finds its call
 };
 
 // One loaded plug-in instance. Made by TestHost::load.
