@@ -1,8 +1,11 @@
 #include "CPresetSystemEffect.h"
 
+#include <cstddef>
 #include <cstring>
 
+#include "ControllerNames.h"
 #include "FactoryBank.h"
+#include "codec/PresetCodec.h"
 
 using presets::kNumParams;
 using presets::kNumPrograms;
@@ -11,7 +14,22 @@ using presets::kProgramNameSize;
 namespace {
 constexpr int kChunkSize = 129337;
 constexpr int kScratchSize = 16376;
-constexpr float kNotAssignedValue = 128.5f / 129.0f;
+constexpr int kNumControllers = 128;
+// Controller 120 and above are the channel-mode messages, which are never learned.
+constexpr int kFirstChannelModeController = 120;
+const float kNotAssignedValue = presets::controllerStepValue(presets::kNotAssignedStep, presets::kAssignmentSteps);
+
+// The effect whose parameters this thread is moving from a MIDI controller. Such changes
+// store the value like any other, but are no touch: learn and forget ignore them.
+thread_local const CPresetSystemEffect* tDrivenByController = nullptr;
+
+struct ControllerDrive {
+    explicit ControllerDrive(const CPresetSystemEffect* effect) : previous(tDrivenByController) {
+        tDrivenByController = effect;
+    }
+    ~ControllerDrive() { tDrivenByController = previous; }
+    const CPresetSystemEffect* previous;
+};
 }  // namespace
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
@@ -19,9 +37,9 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
       store_(new presets::ProgramRecord[kNumPrograms]()),
       chunkBuffer_(kChunkSize),
       scratchBuffer_(kScratchSize),
-      assignmentValues_(new float[kNumParams]),
-      controllerMap_(new VstInt32[kNumParams]),
-      reverseControllerMap_(new VstInt32[128]) {
+      assignmentValues_(new std::atomic<float>[kNumParams]),
+      controllerMap_(new std::atomic<VstInt32>[kNumParams]),
+      reverseControllerMap_(new std::atomic<VstInt32>[kNumControllers]) {
     programsAreChunks(true);
     buildFactoryPrograms();
     template_ = store_[0];
@@ -46,7 +64,7 @@ void CPresetSystemEffect::resetControllerMap() {
         controllerMap_[p] = kNoController;
         assignmentValues_[p] = kNotAssignedValue;
     }
-    for (int c = 0; c < 128; ++c) reverseControllerMap_[c] = kNoController;
+    for (int c = 0; c < kNumControllers; ++c) reverseControllerMap_[c] = kNoController;
 }
 
 VstInt32 CPresetSystemEffect::getCurrentProgramIndex() { return currentProgram_; }
@@ -110,11 +128,20 @@ void CPresetSystemEffect::setParameter(VstInt32 index, float value) {
     if (index >= 0 && index < kNumParams) {
         if (isApplyingProgram()) return;
         storeIntoCurrentProgram(index, value);
+        if (tDrivenByController == this) return;
         if (learnMode_) learnTarget_ = index;
         if (forgetMode_) {
             forgetController(index);
             stopForget();
         }
+    } else if (index >= kNumParams && index < 2 * kNumParams) {
+        if (!controllerMap_) return;
+        const VstInt32 parameter = index - kNumParams;
+        const int step = presets::controllerStep(value, presets::kAssignmentSteps);
+        if (step == presets::kNotAssignedStep)
+            forgetController(parameter);
+        else
+            assignController(parameter, step);
     }
 }
 
@@ -126,15 +153,37 @@ float CPresetSystemEffect::getParameter(VstInt32 index) {
 }
 
 void CPresetSystemEffect::forgetController(VstInt32 parameter) {
-    if (parameter < 0 || parameter >= kNumParams) return;
-    VstInt32 c = controllerMap_[parameter];
-    if (c >= 0 && c < 128) reverseControllerMap_[c] = kNoController;
+    if (!controllerMap_ || parameter < 0 || parameter >= kNumParams) return;
+    const VstInt32 c = controllerMap_[parameter];
+    if (c >= 0 && c < kNumControllers) reverseControllerMap_[c] = kNoController;
     controllerMap_[parameter] = kNoController;
     assignmentValues_[parameter] = kNotAssignedValue;
 }
 
+void CPresetSystemEffect::assignController(VstInt32 parameter, VstInt32 controller) {
+    if (!controllerMap_ || parameter < 0 || parameter >= kNumParams || controller < 0 || controller >= kNumControllers)
+        return;
+    // The parameter's previous controller drives nothing from now on.
+    const VstInt32 previous = controllerMap_[parameter];
+    if (previous != controller && previous >= 0 && previous < kNumControllers) reverseControllerMap_[previous] = kNoController;
+    // A parameter the controller drove so far loses it.
+    const VstInt32 other = reverseControllerMap_[controller];
+    if (other != parameter && other >= 0 && other < kNumParams) {
+        controllerMap_[other] = kNoController;
+        assignmentValues_[other] = kNotAssignedValue;
+    }
+    controllerMap_[parameter] = controller;
+    reverseControllerMap_[controller] = parameter;
+    assignmentValues_[parameter] = presets::controllerStepValue(controller, presets::kAssignmentSteps);
+}
+
+VstInt32 CPresetSystemEffect::getControlledParameter(VstInt32 controller) const {
+    if (!reverseControllerMap_ || controller < 0 || controller >= kNumControllers) return kNoController;
+    return reverseControllerMap_[controller];
+}
+
 VstInt32 CPresetSystemEffect::getAssignedController(VstInt32 parameter) {
-    if (parameter < 0 || parameter >= kNumParams) return kNoController;
+    if (!controllerMap_ || parameter < 0 || parameter >= kNumParams) return kNoController;
     return controllerMap_[parameter];
 }
 
@@ -173,20 +222,52 @@ void CPresetSystemEffect::loadStartupDefaults() {
 }
 
 VstInt32 CPresetSystemEffect::getChunk(void** data, bool isPreset) {
-    (void)data;
-    (void)isPreset;
-    return 0;
+    (void)isPreset;  // the whole bank travels either way
+    if (!data) return 0;
+    std::vector<uint8_t> chunk = presets::PresetCodec(*this).buildChunk();
+    if (chunk.empty()) return 0;
+    // The buffer is reused for every call: the host reads it until its next call.
+    chunkBuffer_.assign(chunk.begin(), chunk.end());
+    *data = chunkBuffer_.data();
+    return static_cast<VstInt32>(chunkBuffer_.size());
 }
 
 VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
-    (void)data;
-    (void)byteSize;
     (void)isPreset;
-    return -1;
+    if (!data || byteSize <= 0 || !store_ || !controllerMap_) return -1;
+    // Read in place: the host's memory is never written, byte order is handled per field.
+    const bool taken =
+        presets::PresetCodec(*this).loadChunk(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize));
+    return taken ? 0 : -1;
 }
 
 VstInt32 CPresetSystemEffect::processEvents(VstEvents* events) {
-    (void)events;
+    if (!controllerMap_) return 0;
+    if (!events || events->numEvents <= 0) return 1;
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = events->events[i];
+        if (!event || event->type != kVstMidiType) continue;
+        // MIDI bytes are unsigned; a VstMidiEvent fits the VstEvent the host points at.
+        unsigned char midi[3];
+        std::memcpy(midi, reinterpret_cast<const unsigned char*>(event) + offsetof(VstMidiEvent, midiData), 3);
+        if ((midi[0] & 0xF0) != 0xB0) continue;  // control change on any channel
+        const int controller = midi[1];
+        if (controller >= kNumControllers) continue;
+        const int value = midi[2] > 127 ? 127 : midi[2];
+
+        // Learning comes first, so the message that completes it already moves the parameter.
+        const VstInt32 target = learnTarget_;
+        if (learnMode_ && target >= 0 && target < kNumParams && controller < kFirstChannelModeController) {
+            assignController(target, controller);
+            stopLearn();
+        }
+
+        const VstInt32 parameter = reverseControllerMap_[controller];
+        if (parameter >= 0 && parameter < kNumParams) {
+            ControllerDrive drive(this);
+            setParameter(parameter, static_cast<float>(value) / 127.0f);
+        }
+    }
     return 1;
 }
 

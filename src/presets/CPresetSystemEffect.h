@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -59,12 +60,20 @@ public:
     presets::PresetEditorHooks* presetEditor() const { return presetEditor_; }
     bool learnMode() const { return learnMode_; }
     bool forgetMode() const { return forgetMode_; }
+    VstInt32 learnTarget() const { return learnTarget_; }
+    // The parameter that controller c drives (reverse controller map), 999 for none or
+    // for a number outside 0..127.
+    VstInt32 getControlledParameter(VstInt32 controller) const;
 
     // Writes a value into the current program without any other effect (used when the
     // effect itself rewrites a stored value).
     void storeIntoCurrentProgram(VstInt32 index, float value);
 
 protected:
+    // Assigns controller c (0..127) to parameter p, taking it from any other parameter and
+    // freeing p's previous controller, so that both maps stay each other's inverse.
+    void assignController(VstInt32 parameter, VstInt32 controller);
+
     std::unique_ptr<presets::ProgramRecord[]> store_;
     presets::ProgramRecord template_{};
     std::atomic<VstInt32> currentProgram_{0};
@@ -74,10 +83,11 @@ protected:
     std::vector<unsigned char> chunkBuffer_;
     std::vector<unsigned char> scratchBuffer_;
 
-    // Controller assignment: values of 60..119, the map and its reverse.
-    std::unique_ptr<float[]> assignmentValues_;
-    std::unique_ptr<VstInt32[]> controllerMap_;
-    std::unique_ptr<VstInt32[]> reverseControllerMap_;
+    // Controller assignment: values of 60..119, the map and its reverse. The audio thread
+    // (processEvents) and the editor's thread both read and write them without a lock.
+    std::unique_ptr<std::atomic<float>[]> assignmentValues_;
+    std::unique_ptr<std::atomic<VstInt32>[]> controllerMap_;
+    std::unique_ptr<std::atomic<VstInt32>[]> reverseControllerMap_;
     std::atomic<bool> learnMode_{false};
     std::atomic<bool> forgetMode_{false};
     std::atomic<VstInt32> learnTarget_{-1};
