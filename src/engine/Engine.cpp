@@ -1,52 +1,227 @@
 #include "Engine.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <new>
 
 namespace engine {
 
-Engine::Engine() = default;
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+// Keeps the reverb's recursions out of the denormal range when the wet signal is silent.
+constexpr double kWetOffset = 1e-15;
+// The reverb mode that sends the dry signal through the wet path ("out").
+constexpr int kReverbModeOut = 1;
+// Filter placements.
+constexpr int kFilterAtInput = 0;
+constexpr int kFilterInFeedback = 1;
+// The LFO mode that locks the phase to the song position.
+constexpr int kLfoModeSongLocked = 2;
+
+int clampIndex(int position, int count) { return position < 0 ? 0 : (position >= count ? count - 1 : position); }
+
+// A sample a host passes that is not a number (or is infinite) would stay in the delay
+// lines and envelopes for good; it counts as silence.
+inline double finiteOrZero(double v) { return std::isfinite(v) ? v : 0.0; }
+
+template <typename T>
+inline double sampleAt(const T* buffer, int32_t i) {
+    return buffer ? static_cast<double>(buffer[i]) : 0.0;
+}
+
+// One step of the LFO phase, kept in (-pi, pi] even for an increment beyond a cycle.
+inline double advancePhase(double phase, double step) {
+    phase += step;
+    if (phase > kPi) {
+        phase -= kTwoPi;
+        if (phase > kPi) phase = std::remainder(phase, kTwoPi);
+    }
+    return phase;
+}
+
+// Right first, then left, then right added: a single buffer named for both sides
+// receives the sum. A 32-bit output is narrowed side by side and summed in float.
+template <typename T>
+inline void writeFrame(T* outL, T* outR, int32_t i, double left, double right) {
+    const T l = static_cast<T>(left), r = static_cast<T>(right);
+    if (outR) outR[i] = T(0);
+    if (outL) outL[i] = l;
+    if (outR) outR[i] += r;
+}
+
+template <typename T>
+void zeroNonFinite(T* out, int32_t frames) {
+    if (!out) return;
+    for (int32_t i = 0; i < frames; ++i)
+        if (!std::isfinite(out[i])) out[i] = T(0);
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ construction
+
+Engine::Engine() {
+    deriveRateValues(kDefaultSampleRate);
+    // The LFO's shape smoothing starts with a 1000 Hz corner; a newly adopted rate uses 500 Hz.
+    shapeSmoothing_ = 1.0 - std::exp(-kTwoPi * 1000.0 / kDefaultSampleRate);
+
+    std::vector<double> delayL(DelayLine::lengthFor(kDefaultSampleRate));
+    std::vector<double> delayR(delayL.size());
+    std::vector<double> aheadL(LookAhead::lengthFor(kDefaultSampleRate));
+    std::vector<double> aheadR(aheadL.size());
+    std::vector<float> meterL(kDefaultMeterWindow), meterR(kDefaultMeterWindow);
+    line_[kLeft].adopt(delayL);
+    line_[kRight].adopt(delayR);
+    lookAhead_.adopt(aheadL, aheadR);
+    meter_.adopt(meterL, meterR);
+
+    deriveEnvelopeCoefficients();
+    setLfoRate(lfoRate_);
+    placeHeads();
+}
+
 Engine::~Engine() = default;
 
-bool Engine::adoptSampleRate(double fs) {
-    if (fs == sampleRate_) return false;
+void Engine::deriveRateValues(double fs) {
     sampleRate_ = fs;
+    smoothingStep_ = smoothingStepFor(fs);
+    fadeFactor_ = DelayLine::fadeFactorFor(fs);
+    cutoffCeiling_ = fs / 2.75;
+    twoOverFs_ = 2.0 / fs;
+    gateAttack_ = gateAttackFor(fs);
+    duckAttack_ = duckAttackFor(fs);
+}
+
+void Engine::deriveEnvelopeCoefficients() {
+    const double fs = sampleRate_;
+    // EnvSpeed lives on 0..1; a value beyond would turn the envelopes unstable.
+    const double e = std::min(std::max(envSpeed_.load(), 0.0), 1.0);
+    const double length = 900.0 * e + 100.0;
+    envLength_ = length;
+    envCoefficient_ = 1.0 - std::exp(-kTwoPi * 1000.0 / (length * fs));
+    gateRelease_ = gateReleaseFor(e, fs);
+    duckRelease_ = duckReleaseFor(e, fs);
+}
+
+// ------------------------------------------------------------------ lifecycle
+
+bool Engine::adoptSampleRate(double fs) {
+    if (!(fs >= kMinSampleRate && fs <= kMaxSampleRate)) fs = kDefaultSampleRate;
+    if (fs == sampleRate_) return false;
+
+    // Every new buffer first; the engine changes only when all of them exist.
+    std::vector<double> delayL, delayR, aheadL, aheadR;
+    try {
+        delayL.resize(DelayLine::lengthFor(fs));
+        delayR.resize(delayL.size());
+        aheadL.resize(LookAhead::lengthFor(fs));
+        aheadR.resize(aheadL.size());
+        // The reverb's buffers for the new rate are allocated here too.
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    deriveRateValues(fs);
+    shapeSmoothing_ = 1.0 - std::exp(-kTwoPi * 500.0 / fs);
+    lookAhead_.adopt(aheadL, aheadR);
+    line_[kLeft].adopt(delayL);
+    line_[kRight].adopt(delayR);
+    for (auto& flag : timeChanged_) flag.store(0, std::memory_order_release);
+    placeHeads();
+    // Drive window and anti-alias coefficients follow the rate here.
+    deriveEnvelopeCoefficients();
     setLfoRate(lfoRate_);
-    setEnvSpeed(envSpeed_);
     return true;
 }
 
 bool Engine::adoptMeterWindow(int32_t samples) {
-    if (samples == meterWindow_) return false;
-    meterWindow_ = samples;
+    if (samples < 1 || samples > InputMeter::kMaxWindow) samples = InputMeter::kDefaultWindow;
+    if (samples == meter_.window) return false;
+    std::vector<float> left, right;
+    try {
+        left.resize(samples);
+        right.resize(samples);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    meter_.adopt(left, right);
     return true;
 }
 
 void Engine::suspend() {
-    timeChanged_[0].store(0, std::memory_order_relaxed);
-    timeChanged_[1].store(0, std::memory_order_relaxed);
+    controls_.settle();
+    // The LFO's square and random step targets return to 0 here.
+    for (int side = 0; side < 2; ++side) {
+        timeChanged_[side].store(0, std::memory_order_release);
+        line_[side].fadeGain = 1.0;
+    }
+    lookAhead_.index = 0;
     placeHeads();
     reset();
 }
 
-void Engine::reset() {}
-
-void Engine::placeHeads() {}
-
-void Engine::setLfoRate(double hz) {
-    lfoRate_ = hz;
-    lfoPhaseStep_ = hz * 6.283185307179586 / sampleRate_;
+void Engine::reset() {
+    for (auto& line : line_) line.clear();
+    lookAhead_.clear();
+    meter_.clear();
+    for (int side = 0; side < 2; ++side) {
+        fb_[side] = 0.0;
+        gate_[side].envelope = 0.0;
+        modSignal_[side] = 0.0;
+        lastLineInput_[side] = 0.0;
+    }
+    ducker_.envelope = 0.0;
+    lfoPhase_ = 0.0;
+    resoSignal_ = 0.0;
+    // Reverb buffers and states, filter states and coefficients, drive rings, LFO outputs
+    // and previous phases, envelope followers, anti-alias states and clock histories
+    // (rates 1, phases 0) are cleared here as well.
 }
 
-void Engine::setEnvSpeed(double x) { envSpeed_ = x; }
+void Engine::placeHeads() {
+    placeLine(kLeft);
+    placeLine(kRight);
+}
+
+double Engine::preDelayTime(int side) const {
+    side &= 1;
+    const double t = DelayLine::clampTime(delayMs_[side]);
+    const int num = preDelayNumerators[clampIndex(preNum_[side], kPreDelayNumeratorCount)];
+    const int den = noteDenominators[clampIndex(preDen_[side], kNoteDenominatorCount)];
+    return std::min(t, t * num / den);
+}
+
+void Engine::placeLine(int side) {
+    line_[side].place(DelayLine::clampTime(delayMs_[side]), preDelayTime(side), sampleRate_);
+}
+
+// ------------------------------------------------------------------ controls
+
+void Engine::setLfoRate(double hz) {
+    if (!std::isfinite(hz)) return;
+    const double step = hz * kTwoPi / sampleRate_;
+    if (!std::isfinite(step)) return;
+    lfoRate_ = hz;
+    lfoPhaseStep_ = step;
+}
+
+void Engine::setEnvSpeed(double x) {
+    if (!std::isfinite(x)) return;
+    envSpeed_ = x;
+    deriveEnvelopeCoefficients();
+}
 
 void Engine::setDelayTime(int side, double ms) {
-    delayMs_[side & 1] = ms;
+    delayMs_[side & 1] = DelayLine::clampTime(ms);
     markTimeChanged(side);
 }
 
 void Engine::setPreDelay(int side, int numeratorPosition, int denominatorPosition) {
-    preNum_[side & 1] = numeratorPosition;
-    preDen_[side & 1] = denominatorPosition;
+    preNum_[side & 1] = clampIndex(numeratorPosition, kPreDelayNumeratorCount);
+    preDen_[side & 1] = clampIndex(denominatorPosition, kNoteDenominatorCount);
     markTimeChanged(side);
 }
 
@@ -54,27 +229,239 @@ void Engine::markTimeChanged(int side) { timeChanged_[side & 1].store(1, std::me
 
 bool Engine::timeChanged(int side) const { return timeChanged_[side & 1].load(std::memory_order_acquire) != 0; }
 
-void Engine::setReverbType(int position) { rvbType_ = position; }
+void Engine::setReverbType(int position) {
+    rvbType_ = position;
+    // The reverb retunes its structure for the type here.
+}
 
-void Engine::setReverbDamping(double x) { rvbDamp_ = x; }
+void Engine::setReverbDamping(double x) {
+    if (std::isfinite(x)) rvbDamp_ = x;
+}
 
-void Engine::peakQuery(float& left, float& right) {
-    left = 0.0f;
-    right = 0.0f;
+// ------------------------------------------------------------------ processing
+
+struct Engine::BlockSettings {
+    double dryToOutput, dryToReverb;
+    double fbSign[2], dlySign[2];
+    double duckThreshold;
+    double gateRelease, duckRelease;
+    double phaseStep;
+    bool filterOn, clockOn, driveOn, reverbOn, bypass;
+    int filterMode;
+};
+
+// With song-position lock, the phase follows the host's position at every block start;
+// without a position the LFO stands still at phase 0. Returns the block's increment.
+double Engine::lockLfoPhase(const BlockTime& time) {
+    double step = lfoPhaseStep_;
+    if (lfoMode_ == kLfoModeSongLocked) {
+        if (time.hasSongPosition && std::isfinite(time.ppqPos)) {
+            const double cycleQuarters = lfoNumerators[clampIndex(lfoNum_, kLfoNumeratorCount)] * 4.0 /
+                                         noteDenominators[clampIndex(lfoDen_, kNoteDenominatorCount)];
+            const double z = time.ppqPos / cycleQuarters;
+            double phase = kTwoPi * (z - std::floor(z));
+            if (phase > kPi) phase -= kTwoPi;
+            lfoPhase_ = phase;
+        } else {
+            step = 0.0;
+            lfoPhase_ = 0.0;
+        }
+    }
+    return step;
+}
+
+// The time fade of one line; at the bottom of a fall the heads move to the time in force.
+inline double Engine::fadeLine(int side, double y, double factor) {
+    DelayLine& line = line_[side];
+    const bool waiting = timeChanged_[side].load(std::memory_order_acquire) != 0;
+    if (line.stepFade(waiting, factor)) {
+        // Lowered before the time is read: a time stored meanwhile raises it again.
+        timeChanged_[side].exchange(0, std::memory_order_acq_rel);
+        placeLine(side);
+    }
+    return y * line.fadeGain;
+}
+
+bool Engine::stateIsFinite() const {
+    bool finite = std::isfinite(lfoPhase_) && std::isfinite(cutoffFactor_) && std::isfinite(resoSignal_) &&
+                  std::isfinite(ducker_.envelope);
+    for (int side = 0; side < 2; ++side)
+        finite = finite && std::isfinite(fb_[side]) && std::isfinite(gate_[side].envelope) &&
+                 std::isfinite(modSignal_[side]) && std::isfinite(lastLineInput_[side]);
+    for (double c : controls_.current) finite = finite && std::isfinite(c);
+    return finite;
+}
+
+// Something overflowed: the memories of sound start over from silence, and the few values
+// a reset keeps are brought back to where they belong.
+void Engine::recoverFromFault() {
+    reset();
+    if (!std::isfinite(cutoffFactor_)) cutoffFactor_ = 1.0;
+    for (int k = 0; k < kSmoothedCount; ++k)
+        if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
 }
 
 template <typename T>
 void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
                           const BlockTime& time) {
-    (void)inL;
-    (void)inR;
-    (void)keyL;
-    (void)keyR;
-    (void)time;
-    for (int32_t i = 0; i < frames; ++i) {
-        if (outR) outR[i] = 0;
-        if (outL) outL[i] = 0;
+    if (frames < 0) frames = 0;
+
+    // Switches, signs and coefficients hold for the whole block.
+    BlockSettings s;
+    // Dry routing: "fx" mixes the dry signal at the output, "out" sends it through the
+    // wet path (reverb and ducking).
+    const bool dryThroughWet = rvbMode_ == kReverbModeOut;
+    s.dryToOutput = dryThroughWet ? 0.0 : 1.0;
+    s.dryToReverb = dryThroughWet ? 1.0 : 0.0;
+    for (int side = 0; side < 2; ++side) {
+        s.fbSign[side] = fbSign_[side];
+        s.dlySign[side] = dlySign_[side];
     }
+    s.duckThreshold = duckThreshold_;
+    s.gateRelease = gateRelease_;
+    s.duckRelease = duckRelease_;
+    s.filterOn = fltOn_ != 0;
+    s.filterMode = fltMode_;
+    s.clockOn = vcoOn_ != 0;
+    s.driveOn = driveActive_ != 0;
+    s.reverbOn = rvbOn_ != 0;
+    s.bypass = bypass_ != 0;
+
+    // Drive window sums are rebuilt from the rings here.
+
+    // LFO increment for the block and the song-position lock.
+    s.phaseStep = lockLfoPhase(time);
+
+    double c[kSmoothedCount];
+    std::memcpy(c, controls_.current, sizeof c);
+    // The filter corner never starts a block above half the sample rate.
+    c[kCutoff] = std::min(c[kCutoff], sampleRate_ * 0.5);
+
+    const double step = smoothingStep_;
+    double engineGuard = 0.0;
+
+    for (int32_t i = 0; i < frames; ++i) {
+        // The host may process in place: read the whole frame before writing any of it.
+        const double rawL = sampleAt(inL, i), rawR = sampleAt(inR, i);
+        const double keyInL = finiteOrZero(sampleAt(keyL, i)), keyInR = finiteOrZero(sampleAt(keyR, i));
+
+        // Smoothing.
+        for (int k = 0; k < kSmoothedCount; ++k) c[k] = glide(c[k], controls_.target[k].load(), step);
+
+        // Input gain.
+        double xL = c[kInputGain] * finiteOrZero(rawL);
+        double xR = c[kInputGain] * finiteOrZero(rawR);
+
+        // Input meter.
+        meter_.push(static_cast<float>(xL), static_cast<float>(xR));
+
+        // Filter coefficients, and the filter itself when placed at the input. The
+        // coefficients use last sample's cutoff factor and resonance signal.
+        if (s.filterOn) {
+            // (coefficients from c[kCutoff] * cutoffFactor_, c[kResonance], c[kResoMod] * resoSignal_)
+            if (s.filterMode == kFilterAtInput) {
+                // (xL, xR through the filter)
+            }
+        }
+        // From here on xL, xR are the dry signal.
+
+        // Delay-line input, band-limited for the clocked lines.
+        double dL = xL, dR = xR;
+        if (s.clockOn) {
+            // (dL, dR through the anti-alias filter)
+        }
+
+        // Drive window and envelope followers (on |d| before the drive gain), then drive.
+        if (s.driveOn) {
+            // (dL, dR times their drive gains from c[kDriveGain])
+        }
+        lastLineInput_[kLeft] = dL;
+        lastLineInput_[kRight] = dR;
+
+        // Modulation: LFO shapes, the blend with the envelopes into modSignal_, the cutoff
+        // factor and the resonance signal; the phase moves on.
+        lfoPhase_ = advancePhase(lfoPhase_, s.phaseStep);
+
+        // Feedback network input, and the muted line inputs.
+        const FeedbackInput f = feedbackInput(fb_, c[kFbGainL], c[kFbGainR], c[kFbPanL], c[kFbPanR]);
+        const double lineInL = dL * c[kMuteGainL];
+        const double lineInR = dR * c[kMuteGainR];
+        // (the clock's input and feedback histories take lineIn and f here, every sample)
+
+        // Delay lines (the clocked step replaces the plain one while the clock is on).
+        double yL = line_[kLeft].step(lineInL, f.left);
+        double yR = line_[kRight].step(lineInR, f.right);
+
+        // Delay-time fades.
+        yL = fadeLine(kLeft, yL, fadeFactor_);
+        yR = fadeLine(kRight, yR, fadeFactor_);
+
+        // Gate envelopes on the faded outputs.
+        gate_[kLeft].follow(std::fabs(yL), gateAttack_, s.gateRelease);
+        gate_[kRight].follow(std::fabs(yR), gateAttack_, s.gateRelease);
+
+        // Filter placement: what is fed back and what is heard.
+        double heardL = yL, heardR = yR;
+        double fedL = yL, fedR = yR;
+        if (s.filterOn && s.filterMode != kFilterAtInput) {
+            const double zL = yL, zR = yR;  // (yL, yR through the filter)
+            heardL = zL;
+            heardR = zR;
+            if (s.filterMode == kFilterInFeedback) {
+                fedL = zL;
+                fedR = zR;
+            }
+        }
+        fb_[kLeft] = fedL * s.fbSign[kLeft];
+        fb_[kRight] = fedR * s.fbSign[kRight];
+
+        // Look-ahead: what is heard leaves 1 ms after the gate saw it.
+        lookAhead_.exchange(heardL, heardR);
+
+        // Wet signal: gate (squared), polarity, pan, mix.
+        const double gainL = gate_[kLeft].gain(c[kGateThresholdL]);
+        const double gainR = gate_[kRight].gain(c[kGateThresholdR]);
+        const double pL = gainL * gainL * heardL * s.dlySign[kLeft];
+        const double pR = gainR * gainR * heardR * s.dlySign[kRight];
+        const double wR = pL * c[kDlyPanL] + pR * c[kDlyPanR];
+        const double wL = pL + pR - wR;
+        const double dryShare = 1.0 - c[kMix];
+        double wetL = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
+        double wetR = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
+
+        // Reverb.
+        if (s.reverbOn) {
+            // (wetL, wetR through the reverb)
+        }
+
+        // Ducking by the louder key channel.
+        ducker_.follow(std::max(std::fabs(keyInL), std::fabs(keyInR)), duckAttack_, s.duckRelease);
+        const double duck = ducker_.gain(s.duckThreshold);
+
+        // Output.
+        double left = (xL * s.dryToOutput * dryShare + duck * wetL) * c[kOutputGain];
+        double right = (xR * s.dryToOutput * dryShare + duck * wetR) * c[kOutputGain];
+        engineGuard += (left + right) * 0.0;  // stays 0 unless something went non-finite
+
+        // Bypass: the raw input, while everything above keeps running.
+        if (s.bypass) {
+            left = rawL;
+            right = rawR;
+        }
+
+        writeFrame(outL, outR, i, left, right);
+    }
+
+    std::memcpy(controls_.current, c, sizeof c);
+
+    // While the clock is off, the anti-alias filter is primed with lastLineInput_ so that
+    // switching the clock on starts without a step.
+
+    // Whatever got through, no non-finite sample reaches the host, and a poisoned state
+    // starts over from silence.
+    if (!std::isfinite(engineGuard) || !stateIsFinite()) recoverFromFault();
+    zeroNonFinite(outL, frames);
+    if (outR != outL) zeroNonFinite(outR, frames);
 }
 
 void Engine::process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,

@@ -3,11 +3,17 @@
 // block runs; everything under "caller holds the engine lock" may not.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
+#include "DelayLine.h"
+#include "EngineTables.h"
+#include "FeedbackMix.h"
+#include "InputMeter.h"
 #include "NoteTables.h"
 #include "Relaxed.h"
+#include "Smoother.h"
 
 namespace engine {
 
@@ -22,8 +28,11 @@ struct BlockTime {
 class Engine {
 public:
     static constexpr double kDefaultSampleRate = 44100.0;
-    static constexpr int kDefaultMeterWindow = 1024;
+    static constexpr double kMinSampleRate = 4096.0;
+    static constexpr double kMaxSampleRate = 200000.0;
+    static constexpr int kDefaultMeterWindow = InputMeter::kDefaultWindow;
 
+    // Allocates every buffer for 44100 Hz; throws std::bad_alloc when memory is short.
     Engine();
     ~Engine();
     Engine(const Engine&) = delete;
@@ -33,10 +42,13 @@ public:
     double sampleRate() const { return sampleRate_; }
     // Rebuilds every sample-rate dependent value and buffer when fs differs from the
     // current rate; returns true when it did (the caller then re-applies the reverb type).
+    // A rate outside 4096..200000 Hz counts as 44100. When memory for the new buffers
+    // cannot be had, everything stays as it was and the answer is false.
     bool adoptSampleRate(double fs);
     // Reallocates the input meter rings when the window changes; returns true when it did.
+    // A window outside 1..44100 counts as 1024; without memory the old rings stay.
     bool adoptMeterWindow(int32_t samples);
-    int32_t meterWindow() const { return meterWindow_; }
+    int32_t meterWindow() const { return meter_.window; }
     // Smoothed values jump to their targets, fades and flags clear, heads are re-placed, then reset().
     void suspend();
     // Clears every memory of sound (delay, reverb, filters, envelopes, meters).
@@ -47,26 +59,30 @@ public:
     // ---- processing; the caller holds the engine lock ----
     // Null input channels read as silence; null output channels are not written.
     // outL and outR may be the same buffer, which then receives the sum of both sides.
+    // Inputs may be the output buffers themselves (in place).
     void process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,
                  float* outR, int32_t frames, const BlockTime& time);
     void process(const double* inL, const double* inR, const double* keyL, const double* keyR, double* outL,
                  double* outR, int32_t frames, const BlockTime& time);
 
     // Input peaks since the last query (editor meters); the held values then restart from 0.
-    void peakQuery(float& left, float& right);
+    // Safe to call from any thread.
+    void peakQuery(float& left, float& right) { meter_.query(left, right); }
 
     // ---- controls, written by the parameter mapping from any thread ----
-    void setInputGainTarget(double gain) { inputGainTarget_ = gain; }
-    void setOutputGainTarget(double gain) { outputGainTarget_ = gain; }
-    void setMixTarget(double mix) { mixTarget_ = mix; }
-    void setInputMuteTarget(int side, double gain) { muteGainTarget_[side & 1] = gain; }
-    void setFeedbackGainTarget(int side, double gain) { fbGainTarget_[side & 1] = gain; }
-    void setFeedbackPanTarget(int side, double pan) { fbPanTarget_[side & 1] = pan; }
+    void setInputGainTarget(double gain) { controls_.set(kInputGain, gain); }
+    void setOutputGainTarget(double gain) { controls_.set(kOutputGain, gain); }
+    void setMixTarget(double mix) { controls_.set(kMix, mix); }
+    void setInputMuteTarget(int side, double gain) { controls_.set(kMuteGainL + (side & 1), gain); }
+    void setFeedbackGainTarget(int side, double gain) { controls_.set(kFbGainL + (side & 1), gain); }
+    void setFeedbackPanTarget(int side, double pan) { controls_.set(kFbPanL + (side & 1), pan); }
     void setFeedbackInvert(int side, bool on) { fbSign_[side & 1] = on ? -1.0 : 1.0; }
     void setDelayInvert(int side, bool on) { dlySign_[side & 1] = on ? -1.0 : 1.0; }
-    void setDelayPanTarget(int side, double pan) { dlyPanTarget_[side & 1] = pan; }
-    void setGateThresholdTarget(int side, double threshold) { gateThresholdTarget_[side & 1] = threshold; }
-    void setDuckThreshold(double threshold) { duckThreshold_ = threshold; }
+    void setDelayPanTarget(int side, double pan) { controls_.set(kDlyPanL + (side & 1), pan); }
+    void setGateThresholdTarget(int side, double threshold) { controls_.set(kGateThresholdL + (side & 1), threshold); }
+    void setDuckThreshold(double threshold) {
+        if (std::isfinite(threshold)) duckThreshold_ = threshold;
+    }
 
     void setLfoWave(int position) { lfoWave_ = position; }
     // Stores the rate and derives the phase increment for the current sample rate.
@@ -77,27 +93,31 @@ public:
         lfoNum_ = numeratorPosition;
         lfoDen_ = denominatorPosition;
     }
-    void setLrOffsetTarget(double radians) { lrOffsetTarget_ = radians; }
-    void setModSourceTarget(double blend) { modSrcTarget_ = blend; }
-    void setModSensitivity(double gain) { modSensGain_ = gain; }
+    void setLrOffsetTarget(double radians) { controls_.set(kLrOffset, radians); }
+    void setModSourceTarget(double blend) { controls_.set(kModSource, blend); }
+    void setModSensitivity(double gain) {
+        if (std::isfinite(gain)) modSensGain_ = gain;
+    }
     // EnvSpeed x: envelope length and the envelope, duck and gate coefficients.
     void setEnvSpeed(double x);
 
     void setFilterOn(bool on) { fltOn_ = on ? 1 : 0; }
     void setFilterType(int position) { fltType_ = position; }
     void setFilterMode(int position) { fltMode_ = position; }
-    void setCutoffTarget(double hz) { cutoffTarget_ = hz; }
-    void setResonanceTarget(double q) { resonanceTarget_ = q; }
-    void setCutoffModTarget(double depth) { cutfModTarget_ = depth; }
-    void setResoModTarget(double depth) { resoModTarget_ = depth; }
+    void setCutoffTarget(double hz) { controls_.set(kCutoff, hz); }
+    void setResonanceTarget(double q) { controls_.set(kResonance, q); }
+    void setCutoffModTarget(double depth) { controls_.set(kCutoffMod, depth); }
+    void setResoModTarget(double depth) { controls_.set(kResoMod, depth); }
     void setDriveTarget(double gain, bool active) {
-        driveTarget_ = gain;
+        controls_.set(kDriveGain, gain);
         driveActive_ = active ? 1 : 0;
     }
 
     void setVcoOn(bool on) { vcoOn_ = on ? 1 : 0; }
-    void setVcoManual(double control) { vcoMan_ = control; }
-    void setVcoModTarget(double depth) { vcoModTarget_ = depth; }
+    void setVcoManual(double control) {
+        if (std::isfinite(control)) vcoMan_ = control;
+    }
+    void setVcoModTarget(double depth) { controls_.set(kVcoMod, depth); }
 
     // The time is stored before the side's time-changed flag is raised; the engine lowers
     // the flag before it reads the time, so it never places heads with a stale value.
@@ -112,38 +132,71 @@ public:
     // Retunes the reverb structure for the type; the caller holds the engine lock.
     void setReverbType(int position);
     void setReverbDamping(double x);
-    void setReverbAmount(double amount) { rvbAmt_ = amount; }
+    void setReverbAmount(double amount) {
+        if (std::isfinite(amount)) rvbAmt_ = amount;
+    }
     void setBypass(bool on) { bypass_ = on ? 1 : 0; }
 
     // 1 when the host answered the last tempo request of a block (the editor shows it).
     void setHostTimeFlag(bool present) { hostTimeFlag_ = present ? 1 : 0; }
     bool hostTimeFlag() const { return hostTimeFlag_.load() != 0; }
 
+    // ---- inspection (tests, tools) ----
+    const EngineTables& tables() const { return tables_; }
+    int32_t delayBufferLength() const { return line_[0].length; }
+    int32_t lookAheadLength() const { return lookAhead_.length; }
+    double fadeGain(int side) const { return line_[side & 1].fadeGain; }
+    double smoothingStep() const { return smoothingStep_; }
+    double fadeFactor() const { return fadeFactor_; }
+    double shapeSmoothing() const { return shapeSmoothing_; }
+    double envelopeCoefficient() const { return envCoefficient_; }
+    // The pre-delay in ms that a side's controls give: a fraction of its time, at most the time.
+    double preDelayTime(int side) const;
+
 private:
+    // What the loop reads once per block: switches, signs and coefficients that other
+    // threads may change between blocks, taken as one consistent set.
+    struct BlockSettings;
+
     template <typename T>
     void processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
                       const BlockTime& time);
 
-    double sampleRate_ = kDefaultSampleRate;
-    int32_t meterWindow_ = kDefaultMeterWindow;
+    // Sample-rate dependent values that need no allocation.
+    void deriveRateValues(double fs);
+    void deriveEnvelopeCoefficients();
+    void placeLine(int side);
+    double fadeLine(int side, double y, double factor);
+    double lockLfoPhase(const BlockTime& time);
+    bool stateIsFinite() const;
+    void recoverFromFault();
 
-    // controls
-    Relaxed<double> inputGainTarget_{1.0}, outputGainTarget_{1.0}, mixTarget_{0.5};
-    Relaxed<double> muteGainTarget_[2] = {{1.0}, {1.0}};
-    Relaxed<double> fbGainTarget_[2] = {{0.0}, {0.0}}, fbPanTarget_[2] = {{0.0}, {1.0}};
+    const EngineTables tables_;
+
+    // ---- sample rate and what follows from it ----
+    Relaxed<double> sampleRate_{kDefaultSampleRate};
+    double smoothingStep_ = 0.0;
+    double fadeFactor_ = 0.0;
+    double cutoffCeiling_ = 0.0;  // fs / 2.75, the filter's highest corner
+    double twoOverFs_ = 0.0;
+    // The LFO's square/saw/random smoothing: a 1000 Hz corner until a new rate is
+    // adopted, 500 Hz from then on.
+    double shapeSmoothing_ = 0.0;
+    double gateAttack_ = 0.0, duckAttack_ = 0.0;
+    Relaxed<double> gateRelease_{0.0}, duckRelease_{0.0}, envCoefficient_{0.0}, envLength_{0.0};
+
+    // ---- controls ----
+    SmoothedControls controls_;
     Relaxed<double> fbSign_[2] = {{1.0}, {1.0}}, dlySign_[2] = {{1.0}, {1.0}};
-    Relaxed<double> dlyPanTarget_[2] = {{0.0}, {1.0}}, gateThresholdTarget_[2] = {{0.0}, {0.0}};
     Relaxed<double> duckThreshold_{1.0};
     Relaxed<int32_t> lfoWave_{0}, lfoMode_{0}, lfoNum_{0}, lfoDen_{0};
     Relaxed<double> lfoRate_{1.0}, lfoPhaseStep_{0.0};
-    Relaxed<double> lrOffsetTarget_{0.0}, modSrcTarget_{0.5}, modSensGain_{4.0};
+    Relaxed<double> modSensGain_{4.0};
     Relaxed<double> envSpeed_{0.5};
     Relaxed<int32_t> fltOn_{0}, fltType_{0}, fltMode_{0};
-    Relaxed<double> cutoffTarget_{16000.0}, resonanceTarget_{0.05}, cutfModTarget_{0.0}, resoModTarget_{0.0};
-    Relaxed<double> driveTarget_{1.0};
     Relaxed<int32_t> driveActive_{0};
     Relaxed<int32_t> vcoOn_{1};
-    Relaxed<double> vcoMan_{0.0}, vcoModTarget_{0.0};
+    Relaxed<double> vcoMan_{0.0};
     Relaxed<double> delayMs_[2] = {{2000.0}, {2000.0}};
     Relaxed<int32_t> preNum_[2] = {{0}, {0}}, preDen_[2] = {{1}, {1}};
     std::atomic<uint8_t> timeChanged_[2] = {{0}, {0}};
@@ -151,6 +204,24 @@ private:
     Relaxed<double> rvbDamp_{0.1}, rvbAmt_{0.0};
     Relaxed<int32_t> bypass_{0};
     Relaxed<int32_t> hostTimeFlag_{0};
+
+    // ---- state of sound ----
+    DelayLine line_[2];
+    double fb_[2] = {0.0, 0.0};  // last sample's feedback signals
+    GateEnvelope gate_[2];
+    LookAhead lookAhead_;
+    Ducker ducker_;
+    InputMeter meter_;
+
+    // Modulation outputs the filter and the clock read. Until the LFO and envelope
+    // followers run they stay at their neutral values; the phase already advances.
+    double lfoPhase_ = 0.0;
+    double modSignal_[2] = {0.0, 0.0};
+    double cutoffFactor_ = 1.0;
+    double resoSignal_ = 0.0;
+    // Each line's last input after the drive, which primes the anti-alias filter while
+    // the clock mode is off.
+    double lastLineInput_[2] = {0.0, 0.0};
 };
 
 }  // namespace engine

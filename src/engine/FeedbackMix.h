@@ -1,0 +1,117 @@
+// The gain, routing and dynamics around the two delay lines: the feedback network, the
+// gate on the echoes with its 1 ms look-ahead, and the ducking of the wet signal by the
+// key input.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "Smoother.h"
+
+namespace engine {
+
+// What last sample's feedback signals put into each line. FbPan sends a line's feedback
+// towards the right line (1) or keeps it left (0), so both pans at their own side keep the
+// lines apart and crossed pans make ping-pong. Because this sample's delay outputs only
+// become feedback for the next sample, repeats are spaced one sample more than the time.
+struct FeedbackInput {
+    double left, right;
+};
+
+inline FeedbackInput feedbackInput(const double fb[2], double gainL, double gainR, double panL, double panR) {
+    const double gL = fb[0] * gainL, gR = fb[1] * gainR;
+    const double intoRight = gL * panL + gR * panR;
+    const double intoLeft = gL + gR - intoRight;
+    return {flushDenormal(intoLeft), flushDenormal(intoRight)};
+}
+
+// Gate coefficients: 1 ms attack; release EnvSpeed seconds, at least 30 ms.
+inline double gateAttackFor(double sampleRate) { return 1.0 - std::exp(-1000.0 / sampleRate); }
+inline double gateReleaseFor(double envSpeed, double sampleRate) {
+    return envSpeed >= 0.03 ? 1.0 - std::exp(-1000.0 / (envSpeed * sampleRate * 1000.0))
+                            : 1.0 - std::exp(-1000.0 / (sampleRate * 30.0));
+}
+// Ducking coefficients: 10 ms attack; release three times EnvSpeed seconds, at least 30 ms.
+inline double duckAttackFor(double sampleRate) { return 1.0 - std::exp(-1000.0 / (sampleRate * 10.0)); }
+inline double duckReleaseFor(double envSpeed, double sampleRate) {
+    return envSpeed >= 0.01 ? 1.0 - std::exp(-1000.0 / (envSpeed * sampleRate * 3000.0))
+                            : 1.0 - std::exp(-1000.0 / (sampleRate * 30.0));
+}
+
+// Follows the level of one line's faded output; echoes below the threshold are pulled
+// down by the square of (envelope / threshold), a downward expander.
+struct GateEnvelope {
+    // Thresholds below this switch the gate off.
+    static constexpr double kOffBelow = 0.00001;
+
+    double envelope = 0.0;
+
+    void follow(double magnitude, double attack, double release) {
+        const double coefficient = magnitude < envelope ? release : attack;
+        envelope = flushDenormal(envelope + (magnitude - envelope) * coefficient);
+    }
+
+    double gain(double threshold) const {
+        if (threshold < kOffBelow || envelope >= threshold) return 1.0;
+        return envelope / threshold;
+    }
+};
+
+// Delays what is heard by 1 ms so that the gate envelope, which sees the echo at once,
+// opens before the echo arrives. The feedback path is not delayed.
+struct LookAhead {
+    static int32_t lengthFor(double sampleRate) { return static_cast<int32_t>(sampleRate / 1000.0); }
+
+    std::vector<double> ring[2];
+    int32_t length = 0;
+    int32_t index = 0;
+
+    LookAhead() = default;
+    LookAhead(const LookAhead&) = delete;
+    LookAhead& operator=(const LookAhead&) = delete;
+
+    // Takes over rings allocated by the caller (cannot fail).
+    void adopt(std::vector<double>& left, std::vector<double>& right) {
+        ring[0].swap(left);
+        ring[1].swap(right);
+        length = static_cast<int32_t>(ring[0].size());
+        index = 0;
+    }
+
+    void clear() {
+        std::fill(ring[0].begin(), ring[0].end(), 0.0);
+        std::fill(ring[1].begin(), ring[1].end(), 0.0);
+    }
+
+    // Stores this sample's pair and replaces it by the pair stored one ring length ago.
+    void exchange(double& left, double& right) {
+        const double oldLeft = ring[0][index], oldRight = ring[1][index];
+        ring[0][index] = left;
+        ring[1][index] = right;
+        left = oldLeft;
+        right = oldRight;
+        if (++index == length) index = 0;
+    }
+};
+
+// Pulls the wet signal down while the key input is above the threshold.
+struct Ducker {
+    // The envelope never divides by less than this.
+    static constexpr double kFloor = 0.0001;
+
+    double envelope = 0.0;
+
+    void follow(double key, double attack, double release) {
+        const double coefficient = key >= envelope ? attack : release;
+        envelope = flushDenormal(envelope + (key - envelope) * coefficient);
+    }
+
+    double gain(double threshold) const {
+        if (envelope <= threshold) return 1.0;
+        return threshold / std::max(envelope, kFloor);
+    }
+};
+
+}  // namespace engine

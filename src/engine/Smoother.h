@@ -1,0 +1,89 @@
+// Continuous controls: a target that the parameter mapping writes from any thread, and a
+// current value that the audio thread glides toward it once per sample, so that no
+// control change reaches the sound as a step.
+#pragma once
+
+#include <cmath>
+
+#include "Relaxed.h"
+
+namespace engine {
+
+// Adding and removing a tiny constant rounds a value that has decayed into the denormal
+// range to exact zero; recursive states pass through it so they never slow the CPU.
+inline double flushDenormal(double x) { return x + 1e-30 - 1e-30; }
+
+// One step of the 30 Hz one-pole glide.
+inline double glide(double current, double target, double step) {
+    return flushDenormal(current + (target - current) * step);
+}
+
+// The glide coefficient for a 30 Hz corner: 1 - exp(-2 pi 30 / fs).
+inline double smoothingStepFor(double sampleRate) { return 1.0 - std::exp(-188.49555921538757 / sampleRate); }
+
+// The smoothed controls, in the order the loop updates them.
+enum SmoothedControl : int {
+    kInputGain,
+    kMuteGainL,
+    kMuteGainR,
+    kOutputGain,
+    kMix,
+    kFbGainL,
+    kFbGainR,
+    kFbPanL,
+    kFbPanR,
+    kDlyPanL,
+    kDlyPanR,
+    kGateThresholdL,
+    kGateThresholdR,
+    kLrOffset,
+    kModSource,
+    kCutoffMod,
+    kResoMod,
+    kCutoff,
+    kResonance,
+    kVcoMod,
+    kDriveGain,
+    kSmoothedCount
+};
+
+struct SmoothedControls {
+    Relaxed<double> target[kSmoothedCount];
+    double current[kSmoothedCount] = {};
+
+    SmoothedControls() {
+        static constexpr double kDefaults[kSmoothedCount] = {
+            1.0,      // input gain
+            1.0, 1.0, // input mutes (1 = open)
+            1.0,      // output gain
+            0.5,      // mix
+            0.0, 0.0, // feedback gains
+            0.0, 1.0, // feedback pans: each line feeds itself
+            0.0, 1.0, // echo pans: left echoes left, right echoes right
+            0.0, 0.0, // gate thresholds (off)
+            0.0,      // left/right phase offset
+            0.5,      // modulation source blend
+            0.0, 0.0, // cutoff and resonance modulation depths
+            16000.0,  // cutoff in Hz
+            0.05,     // resonance
+            0.0,      // clock modulation depth
+            1.0,      // drive gain
+        };
+        for (int k = 0; k < kSmoothedCount; ++k) {
+            target[k] = kDefaults[k];
+            current[k] = kDefaults[k];
+        }
+    }
+
+    // A value that is not a number would poison the glide for good; it is refused.
+    void set(int k, double value) {
+        if (std::isfinite(value)) target[k] = value;
+    }
+
+    // Every current value takes its target at once (suspend).
+    void settle() {
+        for (int k = 0; k < kSmoothedCount; ++k) current[k] = target[k];
+    }
+};
+
+}  // namespace engine
