@@ -21,6 +21,13 @@ int sideOf(int leftIndex, int index) { return index - leftIndex; }
 
 Parameters::Parameters(engine::Engine& engine) : engine_(engine) {
     for (auto& v : values_) v = 0.0;
+    // Before any value arrives both lines run free at 2000 ms: 0.4 of the 5000 ms range.
+    // A side that a program then puts into note mode keeps this fraction for later.
+    for (int side = 0; side < 2; ++side) {
+        values_[kRangeL + side] = centreOf(2, 3);
+        values_[kDlyTimeL + side] = 0.4;
+        engine_.setDelayTime(side, 0.4 * kRangeMs[2]);
+    }
 }
 
 double Parameters::value(int index) const { return isParameter(index) ? values_[index].load() : 0.0; }
