@@ -1,0 +1,68 @@
+// vantel: a small offline host for the plug-in, for people and for us.
+#include "Cli.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char kUsage[] =
+    "Usage:\n"
+    "  vantel info [PLUGIN.so]\n"
+    "      Identity, parameters (name, label, value, display text) and program names.\n"
+    "\n"
+    "  vantel render [options] [IN] OUT\n"
+    "      Runs IN (WAV, FLAC or AIFF; mono or stereo) through the plug-in and writes OUT in\n"
+    "      the input's format, or the container OUT's extension names. Without IN a built-in\n"
+    "      demo signal is rendered and OUT is 24-bit (.wav, .flac or .aiff).\n"
+    "      --program N|NAME   program by index or name (vantel info lists them)\n"
+    "      --set NAME=VALUE   a parameter by name, normalised value 0..1 (repeatable)\n"
+    "      --tempo BPM        the host tempo (default 120)\n"
+    "      --rate HZ          sample rate of the demo signal (default 44100)\n"
+    "      --block N          frames per processing block (default 512)\n"
+    "      --tail SECONDS     silence appended so echoes can ring out (default 2)\n"
+    "      --key FILE         key (side-chain) input on inputs 3-4\n"
+    "      --chunk FILE       a saved state chunk, loaded before program and parameters\n"
+    "      --double           64-bit processing\n"
+    "      --plugin PATH      another plug-in file\n"
+    "      --quiet            no progress bar\n"
+    "\n"
+    "  vantel bench [PLUGIN.so] [options]\n"
+    "      Cost per stereo frame and real-time factor at 44100 and 96000 Hz, blocks 64, 256, 1024.\n"
+    "      --program N|NAME   program to measure (repeatable; default Default)\n"
+    "      --set NAME=VALUE   as for render\n"
+    "      --vs OTHER.so      measure another plug-in alternately in the same process\n"
+    "      --vs-program P, --vs-set NAME=VALUE   its program and parameters\n"
+    "      --rate HZ, --block N   one sample rate or block size only\n"
+    "      --repeats N        repeats per configuration (default 5; the median counts)\n"
+    "      --seconds S        audio per repeat (default 1)\n"
+    "      --callgrind        instructions per frame, counted by valgrind's callgrind\n"
+    "                         (44100 Hz, block 256 unless given; --frames N, default 88200)\n"
+    "\n"
+    "The plug-in is Vantel.so unless named: $VANTEL_PLUGIN, else next to this program,\n"
+    "else the one this build made.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "help")) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string command = argv[1];
+    vantel::Args args(std::vector<std::string>(argv + 2, argv + argc));
+    try {
+        if (command == "info") return vantel::runInfo(std::move(args));
+        if (command == "render") return vantel::runRender(std::move(args));
+        if (command == "bench") return vantel::runBench(std::move(args), "/proc/self/exe");
+        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render and bench.\n\n%s",
+                     command.c_str(), kUsage);
+        return 2;
+    } catch (const vantel::Failure& e) {
+        std::fprintf(stderr, "vantel: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "vantel: %s\n", e.what());
+        return 1;
+    }
+}
