@@ -1,0 +1,208 @@
+// Properties that hold whatever the settings: both sample formats agree, block splits and
+// resets leave no trace, silence stays clean, and hostile input (not-a-number samples,
+// missing buffers, empty blocks, runaway feedback) never reaches the host as garbage.
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+#include "EngineRig.h"
+
+using namespace enginetest;
+using engine::kLeft;
+using engine::kRight;
+
+namespace {
+
+// A busy setting: feedback with cross-feed, pre-delay, gate, echo pan and inversion, a
+// mix, ducking from the key, and different times per side.
+void busy(engine::Engine& e) {
+    e.setVcoOn(false);
+    e.setDelayTime(kLeft, 13.7);
+    e.setDelayTime(kRight, 4.1);
+    e.setPreDelay(kLeft, 2, 3);
+    e.setFeedbackGainTarget(kLeft, 0.8);
+    e.setFeedbackGainTarget(kRight, 0.6);
+    e.setFeedbackPanTarget(kLeft, 0.3);
+    e.setFeedbackPanTarget(kRight, 0.9);
+    e.setDelayPanTarget(kLeft, 0.2);
+    e.setDelayInvert(kRight, true);
+    e.setGateThresholdTarget(kLeft, 0.04);
+    e.setDuckThreshold(0.3);
+    e.setMixTarget(0.6);
+    e.setInputGainTarget(1.4);
+    e.setOutputGainTarget(0.7);
+}
+
+Signal asFloats(Signal s) {
+    for (auto& v : s) v = static_cast<float>(v);
+    return s;
+}
+
+TEST(Formats, ThirtyTwoBitPathAgreesWithSixtyFourBitWithinFloatPrecision) {
+    Rig a, b;
+    busy(a.e);
+    busy(b.e);
+    a.settle();
+    b.settle();
+    const Signal l = asFloats(noise(20000, 1)), r = asFloats(noise(20000, 2)), key = asFloats(noise(20000, 3));
+    const Stereo out64 = a.run<double>(l, r, 333, &key);
+    const Stereo out32 = b.run<float>(l, r, 333, &key);
+    double worst = 0.0;
+    for (size_t i = 0; i < l.size(); ++i) {
+        worst = std::max(worst, std::fabs(out64.left[i] - out32.left[i]));
+        worst = std::max(worst, std::fabs(out64.right[i] - out32.right[i]));
+    }
+    EXPECT_LT(worst, tol::kFloatPath);
+}
+
+// How the host splits the audio into blocks changes nothing, not even during a time fade.
+TEST(Blocks, OutputDoesNotDependOnBlockSize) {
+    Stereo reference;
+    for (int block : {4096, 1, 7, 64, 1000}) {
+        Rig rig;
+        busy(rig.e);
+        rig.settle();
+        rig.e.setDelayTime(kLeft, 9.0);  // a fade is under way from the first sample
+        const Signal key = noise(12000, 9);
+        const Stereo out = rig.run(noise(12000, 7), noise(12000, 8), block, &key);
+        if (block == 4096) {
+            reference = out;
+            continue;
+        }
+        EXPECT_EQ(out.left, reference.left) << block;
+        EXPECT_EQ(out.right, reference.right) << block;
+    }
+}
+
+// Suspend leaves no trace of earlier sound: afterwards the engine sounds like a new one.
+TEST(Reset, SuspendedEngineSoundsLikeAFreshOne) {
+    Rig fresh, used;
+    busy(fresh.e);
+    busy(used.e);
+    fresh.settle();
+    const Signal key = noise(8000, 5);
+    used.run(noise(8000, 3), noise(8000, 4), 100, &key);
+    used.e.setDelayTime(kRight, 30.0);
+    used.run(noise(3000, 6), noise(3000, 7), 100, &key);
+    used.e.setDelayTime(kRight, 4.1);
+    used.settle();
+    const Stereo a = fresh.run(noise(6000, 1), noise(6000, 2), 256, &key);
+    const Stereo b = used.run(noise(6000, 1), noise(6000, 2), 256, &key);
+    EXPECT_EQ(a.left, b.left);
+    EXPECT_EQ(a.right, b.right);
+}
+
+// After a loud burst the silence that follows holds zeros or normal numbers only, and no
+// operation of the engine underflows into the denormal range on the way there.
+TEST(Silence, BurstDecaysWithoutDenormals) {
+    for (double fs : {44100.0, 96000.0}) {
+        Rig rig(fs);
+        busy(rig.e);
+        rig.e.setFeedbackGainTarget(kLeft, 0.95);
+        rig.e.setEnvSpeed(0.0);
+        rig.settle();
+        rig.run(noise(4000), noise(4000, 77));
+        // Long enough for a 30 ms envelope to fall through the whole double range.
+        const int n = static_cast<int>(fs) * 24;
+        std::feclearexcept(FE_ALL_EXCEPT);
+        const Stereo out64 = rig.run<double>(silence(n), silence(n), 4096);
+        const Stereo out32 = rig.run<float>(silence(n / 24), silence(n / 24), 4096);
+        EXPECT_FALSE(std::fetestexcept(FE_UNDERFLOW)) << fs;
+        for (const Signal* s : {&out64.left, &out64.right}) {
+            for (double v : *s) ASSERT_TRUE(v == 0.0 || std::fabs(v) >= DBL_MIN) << v;
+            EXPECT_LT(std::fabs(s->back()), 1e-12);
+        }
+        for (const Signal* s : {&out32.left, &out32.right})
+            for (double v : *s) ASSERT_TRUE(v == 0.0 || std::fabs(v) >= FLT_MIN) << v;
+    }
+}
+
+// A sample that is not a number, main or key, counts as silence before the input gain.
+TEST(HostileInput, NonFiniteSamplesCountAsSilence) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    Signal l = noise(3000, 1), r = noise(3000, 2), key = noise(3000, 3);
+    Signal cleanL = l, cleanR = r, cleanKey = key;
+    l[100] = nan;
+    r[200] = inf;
+    key[300] = -inf;
+    cleanL[100] = cleanR[200] = cleanKey[300] = 0.0;
+    Rig a, b;
+    busy(a.e);
+    busy(b.e);
+    a.settle();
+    b.settle();
+    const Stereo dirty = a.run(l, r, 128, &key);
+    const Stereo clean = b.run(cleanL, cleanR, 128, &cleanKey);
+    EXPECT_EQ(dirty.left, clean.left);
+    EXPECT_EQ(dirty.right, clean.right);
+}
+
+// Bypass passes the raw input, but never a non-finite sample: that one becomes 0.
+TEST(HostileInput, BypassedNonFiniteSampleBecomesZero) {
+    Rig rig;
+    rig.e.setBypass(true);
+    rig.settle();
+    float in[3] = {0.5f, std::numeric_limits<float>::quiet_NaN(), -0.25f}, out[3];
+    rig.e.process(in, in, nullptr, nullptr, out, nullptr, 3, {});
+    EXPECT_EQ(out[0], 0.5f);
+    EXPECT_EQ(out[1], 0.0f);
+    EXPECT_EQ(out[2], -0.25f);
+}
+
+// Feedback far beyond 1 overflows; the output stays finite, the engine starts over from
+// silence, and sound flows again as soon as the setting is sane.
+TEST(HostileInput, OverflowingFeedbackResetsInsteadOfPoisoning) {
+    Rig rig;
+    rig.e.setDelayTime(kLeft, 0.0);
+    rig.e.setFeedbackGainTarget(kLeft, 2.0);
+    rig.settle();
+    const Stereo blown = rig.runLeft(impulse(2048), 2048);
+    for (double v : blown.left) ASSERT_TRUE(std::isfinite(v));
+    for (double v : blown.right) ASSERT_TRUE(std::isfinite(v));
+    rig.e.setFeedbackGainTarget(kLeft, 0.0);
+    const Stereo after = rig.runLeft(constant(8192, 0.25), 2048);
+    EXPECT_NEAR(after.left.back(), 0.25, 1e-6);
+}
+
+// In place: inputs and outputs share buffers, and every frame is read before it is written.
+TEST(Buffers, InPlaceProcessingMatchesSeparateBuffers) {
+    Rig a, b;
+    busy(a.e);
+    busy(b.e);
+    a.settle();
+    b.settle();
+    const Signal l = noise(1000, 1), r = noise(1000, 2);
+    Signal outL(1000), outR(1000);
+    a.e.process(l.data(), r.data(), l.data(), r.data(), outL.data(), outR.data(), 1000, {});
+    Signal ioL = l, ioR = r;
+    b.e.process(ioL.data(), ioR.data(), ioL.data(), ioR.data(), ioL.data(), ioR.data(), 1000, {});
+    EXPECT_EQ(ioL, outL);
+    EXPECT_EQ(ioR, outR);
+}
+
+// Missing inputs read as silence, missing outputs are skipped, and an empty block writes
+// nothing.
+TEST(Buffers, NullChannelsAndEmptyBlocks) {
+    Rig a, b;
+    a.e.setMixTarget(0.5);
+    b.e.setMixTarget(0.5);
+    a.settle();
+    b.settle();
+    const Signal r = noise(500, 4), zeros = silence(500);
+    Signal outL(500, 7.0), outR(500, 7.0), refL(500), refR(500);
+    a.e.process(nullptr, r.data(), nullptr, nullptr, nullptr, outR.data(), 500, {});
+    b.e.process(zeros.data(), r.data(), nullptr, nullptr, refL.data(), refR.data(), 500, {});
+    EXPECT_EQ(outR, refR);
+    EXPECT_EQ(outL, Signal(500, 7.0));
+
+    a.e.process(r.data(), r.data(), r.data(), r.data(), nullptr, nullptr, 500, {});  // nothing to write
+    a.e.process(r.data(), r.data(), nullptr, nullptr, outL.data(), outR.data(), 0, {});
+    a.e.process(r.data(), r.data(), nullptr, nullptr, outL.data(), outR.data(), -5, {});
+    EXPECT_EQ(outL, Signal(500, 7.0));
+    EXPECT_EQ(outR, refR);
+}
+
+}  // namespace
