@@ -1,0 +1,18 @@
+// A millisecond clock for editor timing: monotonic, wrapping at 2^32 ms (about 49.7 days)
+// like the tick count the editor's timing was designed around. Compare two readings by
+// unsigned subtraction, which stays right across the wrap.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace platform {
+
+inline uint32_t tickCount() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint32_t>(ms);
+}
+
+}  // namespace platform
