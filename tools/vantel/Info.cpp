@@ -47,6 +47,9 @@ std::string pad(const std::string& s, size_t width) { return s + std::string(wid
 }  // namespace
 
 int runInfo(Args args) {
+    std::string program;
+    const bool hasProgram = args.value("--program", program);
+    const auto settings = args.values("--set");
     auto rest = args.positionals();
     if (rest.size() > 1) throw Failure("vantel info takes at most one plug-in file.");
     const std::string path = rest.empty() ? defaultPluginPath() : rest[0];
@@ -59,6 +62,8 @@ int runInfo(Args args) {
         throw Failure(e.what());
     }
     plugin->open();
+    if (hasProgram) selectProgram(*plugin, findProgram(*plugin, program));
+    applySettings(*plugin, settings);
     const AEffect& e = *plugin->effect();
 
     char hex[16];
@@ -78,6 +83,7 @@ int runInfo(Args args) {
     std::printf("Programs      %d\n", e.numPrograms);
     std::printf("Latency       %d samples\n", e.initialDelay);
     std::printf("Flags         %s (%s)\n", flags, flagNames(e.flags).c_str());
+    std::printf("Program       %s\n", plugin->programName().c_str());
 
     struct Row {
         std::string index, name, label, value, display;

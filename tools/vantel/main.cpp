@@ -8,8 +8,9 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  vantel info [PLUGIN.so]\n"
-    "      Identity, parameters (name, label, value, display text) and program names.\n"
+    "  vantel info [PLUGIN.so] [--program N|NAME] [--set NAME=VALUE]...\n"
+    "      Identity, parameters (name, label, value, display text) and program names,\n"
+    "      after selecting a program and setting parameters if asked.\n"
     "\n"
     "  vantel render [options] [IN] OUT\n"
     "      Runs IN (WAV, FLAC or AIFF; mono or stereo) through the plug-in and writes OUT in\n"
