@@ -1,0 +1,105 @@
+// Clock mode: a delay line modelled on a bucket-brigade device driven by a voltage-
+// controlled clock. The line moves one slot per clock tick instead of one per output
+// sample; ticks fall between output samples, so the input is sampled at each tick with
+// four-point Catmull-Rom interpolation and the slots read at the ticks are interpolated
+// back onto the output grid. A clock below the sample rate stretches the delay and
+// lowers the pitch; above it, the reverse.
+//
+// The buffer and its heads belong to the delay line (DelayLine.h); this stage only moves
+// them, one slot per tick, exactly as the plain delay step moves them once per sample.
+//
+// How the processing loop drives it, per channel:
+//   reset                     clock.reset()            histories 0, rate 1, phase 0
+//   every sample (step 8)     clock.push(s, f)         VcoOn on or off: line input s (after drive
+//                                                      and MuteIn gain) and feedback input f
+//   VcoOn on (step 9)         v = ClockedDelay::rateFor(tables, vcoManual, vcoModDepth, modulation.m[ch])
+//                             y = clock.step(v, line.buffer.data(), line.length,
+//                                            line.write, line.feedback, line.read)
+//                             (instead of line.step(s, f))
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "EngineTables.h"
+
+namespace engine {
+
+// Catmull-Rom spline through y[0..3] (oldest first), between y[1] (u = 0) and y[2] (u = 1).
+inline double catmullRom(const double* y, double u, double u2, double u3) {
+    return 0.5 * (2.0 * y[1] + (y[2] - y[0]) * u + (2.0 * y[0] - 5.0 * y[1] + 4.0 * y[2] - y[3]) * u2 +
+                  (3.0 * y[1] - 3.0 * y[2] + y[3] - y[0]) * u3);
+}
+
+inline double catmullRom(const double* y, double u) { return catmullRom(y, u, u * u, u * u * u); }
+
+struct ClockedDelay {
+    // Clock rate in ticks per output sample.
+    static constexpr double kMinRate = 0.5;
+    static constexpr double kMaxRate = 2.0;
+    // Interpolating between the third- and second-newest values costs one sample on the
+    // write side and two on the read side: at rate 1 the line sounds three samples late.
+    static constexpr int kLatency = 3;
+
+    // Clock rate for the manual setting (-1..1), the modulation depth (-1..1) and the
+    // channel's modulation signal: the control w in 0..1 spans one octave each way.
+    static double rateFor(const EngineTables& tables, double vcoManual, double vcoModDepth, double modulation) {
+        return tables.readOctave(((1.0 - std::fabs(vcoModDepth)) * vcoManual + vcoModDepth * modulation + 1.0) * 0.5);
+    }
+
+    // ---- state, histories oldest first
+    double input[4] = {0.0, 0.0, 0.0, 0.0};     // line inputs
+    double feedback[4] = {0.0, 0.0, 0.0, 0.0};  // feedback inputs
+    double taken[4] = {0.0, 0.0, 0.0, 0.0};     // slots read at the ticks
+    double rate = 1.0;   // v of the previous sample
+    double phase = 0.0;  // p: progress toward the next tick
+
+    void reset() {
+        for (int i = 0; i < 4; ++i) input[i] = feedback[i] = taken[i] = 0.0;
+        rate = 1.0;
+        phase = 0.0;
+    }
+
+    void push(double lineInput, double feedbackInput) {
+        input[0] = input[1];
+        input[1] = input[2];
+        input[2] = input[3];
+        input[3] = lineInput;
+        feedback[0] = feedback[1];
+        feedback[1] = feedback[2];
+        feedback[2] = feedback[3];
+        feedback[3] = feedbackInput;
+    }
+
+    // One output sample at clock rate v: zero, one or two ticks, then the output.
+    double step(double v, double* slots, int32_t length, int32_t& write, int32_t& feedbackHead, int32_t& readHead) {
+        if (!(v >= kMinRate)) v = kMinRate;  // also NaN
+        if (v > kMaxRate) v = kMaxRate;
+        // A new rate keeps the time to the pending tick: (1 - p) / v_old samples.
+        const double p0 = 1.0 - (1.0 - phase) * v / rate;
+        double p = p0 + v;
+        double u = 1.0 - p0;
+        while (p >= 1.0) {
+            p -= 1.0;
+            // The tick's place between the previous output sample (0) and this one (1).
+            const double t = u / v;
+            const double t2 = t * t;
+            const double t3 = t * t * t;
+            slots[write] = catmullRom(input, t, t2, t3);
+            slots[feedbackHead] += catmullRom(feedback, t, t2, t3);
+            taken[0] = taken[1];
+            taken[1] = taken[2];
+            taken[2] = taken[3];
+            taken[3] = slots[readHead];
+            if (++readHead == length) readHead = 0;
+            if (++feedbackHead == length) feedbackHead = 0;
+            if (++write == length) write = 0;
+            u += 1.0;
+        }
+        phase = p;
+        rate = v;
+        return catmullRom(taken, p);
+    }
+};
+
+}  // namespace engine

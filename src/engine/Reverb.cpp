@@ -1,0 +1,137 @@
+#include "Reverb.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace engine {
+namespace reverb {
+
+BandPass BandPass::design(double w, double divisor) {
+    const float wf = static_cast<float>(w);
+    const double sinW = std::sin(wf);
+    const double cosW = std::cos(wf);
+    const double alpha = sinW / divisor;
+    BandPass c;
+    c.b0 = alpha / (1.0 + alpha);
+    c.b2 = -c.b0;
+    c.a1 = -2.0 * cosW / (1.0 + alpha);
+    c.a2 = (1.0 - alpha) / (1.0 + alpha);
+    return c;
+}
+
+namespace {
+double passGain(double x) { return std::pow(0.5, std::pow(100.0, x) / 100.0); }
+}  // namespace
+
+Decay Decay::spring(double x) {
+    const double d = passGain(x) * std::sqrt(0.56);
+    Decay c;
+    c.k1 = 0.7 * d;
+    c.k2 = 0.30000000000000004 * d;
+    c.g = (1.0 - x) * 0.52 + 0.2;
+    return c;
+}
+
+Decay Decay::plate(double x) {
+    const double a = passGain(x);
+    Decay c;
+    c.k1 = a;
+    c.k2 = std::sqrt(std::sqrt(a));
+    c.g = (1.0 - x) * 0.4 + 0.4;
+    return c;
+}
+
+}  // namespace reverb
+
+namespace {
+
+// Delay of each buffer's read index, as a constant c scaled by the structure's h at
+// retuning: the read runs ceil(h c) samples behind the write.
+constexpr double kUnused = 0.0;
+
+// Spring: h = fs / 303187.5 (about 0.1455 at 44100 Hz).
+constexpr double kSpringScaleDivisor = 303187.5;
+constexpr double kSpringLengths[Reverb::kBufferCount] = {
+    32767 * 0.5,             32767 * 0.5,             // A0, A1
+    39513.06570839413 * 0.5, 39513.06570839413 * 0.5,  // A2, A3
+    47647.92275589291 * 0.5, 47647.92275589291 * 0.5,  // A4, A5
+    515.4478875,             515.4478875,              // B0, B1
+    427.4463375,             427.4463375,              // B2, B3
+    389.250225,              389.250225,               // B4, B5
+    2606.01705,              2568.42495,               // C0, C1
+    2129.11335,              2160.07155,               // C2, C3
+};
+
+// Plate: h = fs * 44.1 * 5 / 1445024700; group A is not used.
+constexpr double kPlateLengths[Reverb::kBufferCount] = {
+    kUnused,                    kUnused,                      kUnused,
+    kUnused,                    kUnused,                      kUnused,
+    3182331.04 * 0.5,           2662541.5656 * 0.5,           3295698.3066000002 * 0.5,  // B0..B2
+    2506079.1406 * 0.5,         3064032.3399 * 0.5,           2924267.9781 * 0.5,        // B3..B5
+    417287.745 * 0.75,          156341.1871 * 0.75,           304978.8525 * 0.75,        // C0..C2
+    117807.1951 * 0.75,                                                                   // C3
+};
+
+// Output band-pass centres (w = 2 pi fc / fs numerators) and alpha divisors (2 Q).
+constexpr double kSpringBandW = 5026.400000000001;  // 800 Hz
+constexpr double kSpringBandDivisor = 0.2;
+constexpr double kPlateBandW = 12566.0;  // 2000 Hz
+constexpr double kPlateBandDivisor = 0.12;
+
+}  // namespace
+
+bool Reverb::prepare(double sampleRate) {
+    sampleRate_ = sampleRate;
+    const uint32_t mask = static_cast<uint32_t>(maskFor(sampleRate));
+    const std::size_t length = static_cast<std::size_t>(mask) + 1;
+    mask_ = 0;
+    std::fill(std::begin(buffers_), std::end(buffers_), nullptr);
+    try {
+        storage_.assign(length * kBufferCount, 0.0);
+    } catch (const std::bad_alloc&) {
+        std::vector<double>().swap(storage_);
+        return false;
+    }
+    for (int b = 0; b < kBufferCount; ++b) buffers_[b] = storage_.data() + b * length;
+    mask_ = mask;
+    write_ = 0;
+    return true;
+}
+
+void Reverb::retune(int type) {
+    const bool plate = type == kPlate;
+    type_ = plate ? kPlate : kSpring;
+    const double h = plate ? sampleRate_ * 44.1 * 5 / 1445024700 : sampleRate_ / kSpringScaleDivisor;
+    const double* lengths = plate ? kPlateLengths : kSpringLengths;
+
+    write_ = mask_;
+    for (int b = 0; b < kBufferCount; ++b) {
+        if (lengths[b] == kUnused) continue;  // the plate leaves group A as it was
+        const int32_t readIndex = static_cast<int32_t>(mask_ - h * lengths[b]);
+        // A rate far above the supported range cannot push a read past its own write.
+        delay_[b] = std::min<uint32_t>(mask_, mask_ - static_cast<uint32_t>(std::max<int32_t>(readIndex, 0)));
+    }
+
+    bandPass_ = plate ? reverb::BandPass::design(kPlateBandW / sampleRate_, kPlateBandDivisor)
+                      : reverb::BandPass::design(kSpringBandW / sampleRate_, kSpringBandDivisor);
+    setDamping(damping_);
+}
+
+void Reverb::setDamping(double x) {
+    x = clampUnit(x);
+    damping_ = x;
+    const reverb::Decay c = type_.load() == kPlate ? reverb::Decay::plate(x) : reverb::Decay::spring(x);
+    k1_ = c.k1;
+    k2_ = c.k2;
+    g_ = c.g;
+}
+
+void Reverb::reset() {
+    std::fill(storage_.begin(), storage_.end(), 0.0);
+    std::fill(std::begin(s_), std::end(s_), 0.0);
+    bandState_[0] = reverb::BandPassState();
+    bandState_[1] = reverb::BandPassState();
+}
+
+}  // namespace engine

@@ -1,0 +1,231 @@
+// Reverb after the dry/wet mix: a spring tank (three coupled pairs of delay lines behind
+// all-pass diffusers, which gives the drip) or a plate (four input diffusers feeding six
+// damped all-pass delays, read at several taps). Both share one pool of 16 delay buffers,
+// sum the two inputs, take left and right from different taps, and end in a wide
+// band-pass; RvbAmt cross-fades the input with the result.
+//
+// How the engine drives it:
+//   construction / new sample rate   reverb.prepare(fs)   allocates the buffers (false when the
+//                                    memory cannot be had: ready() is then false), then
+//                                    reverb.retune(type)
+//   RvbType, engine lock held        reverb.retune(type)  read offsets, band-pass, decay; the
+//                                    buffer contents stay and are heard through the new structure
+//   RvbDamp, any thread              reverb.setDamping(x)
+//   reset                            reverb.reset()       buffers, damping states, band-pass memories
+//   per sample (loop step 15)        if (RvbOn && reverb.ready()) reverb.process(wetL, wetR, rvbAmt);
+//                                    while it is not called the tail waits where it is
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ModulationMath.h"
+#include "Relaxed.h"
+
+namespace engine {
+namespace reverb {
+
+// Damping: a one-pole low pass inside the loop, g the share of the new value.
+inline double damp(double& state, double in, double g) {
+    state += (in - state) * g;
+    return state;
+}
+
+// All-pass diffuser around a delay buffer: returns u = read - k in and stores in + k u.
+// A negative k gives the diffusers of opposite sign (the sign flips are exact).
+inline double diffuse(double* buffer, uint32_t read, uint32_t write, double in, double k) {
+    const double u = buffer[read] - k * in;
+    buffer[write] = in + k * u;
+    return u;
+}
+
+// Constant-peak band-pass (b1 = 0, b2 = -b0), one coefficient set for both channels.
+struct BandPass {
+    double b0 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+
+    // Centre w = 2 pi fc / fs in radians; alpha = sin(w) / divisor. The sine and cosine are
+    // taken in single precision.
+    static BandPass design(double w, double divisor);
+};
+
+struct BandPassState {
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+
+    double process(const BandPass& c, double x) {
+        const double y = flushDenormal(c.b0 * x + c.b2 * x2 - c.a1 * y1 - c.a2 * y2);
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+// Loop gains k1, k2 and damping g from RvbDamp x in 0..1. This is the one place where the
+// decay is derived:
+//   1. a = 0.5^(100^x / 100): the gain per pass, 0.993 at x = 0 (long) down to 0.5 at x = 1;
+//   2. spring: the pair gains are a scaled by sqrt(0.56) and split 0.7 / 0.3 between the
+//      cross-coupling (k1) and the inner feedback (k2);
+//      plate: the tank gain is a itself and the input diffusion a^(1/4);
+//   3. the damping share g falls as x rises, so a shorter reverb is also darker:
+//      spring 0.72 to 0.2, plate 0.8 to 0.4.
+struct Decay {
+    double k1 = 0.0, k2 = 0.0, g = 0.0;
+
+    static Decay spring(double x);
+    static Decay plate(double x);
+};
+
+}  // namespace reverb
+
+class Reverb {
+public:
+    enum Type : int { kSpring = 0, kPlate = 1 };
+    // The 16 buffers: group A (spring only), group B, group C.
+    enum Buffer : int { kA0, kA1, kA2, kA3, kA4, kA5, kB0, kB1, kB2, kB3, kB4, kB5, kC0, kC1, kC2, kC3, kBufferCount };
+
+    // Diffusion coefficient of the spring's all-passes.
+    static constexpr double kSpringDiffusion = 0.7071;
+    // Output levels of the two structures at RvbAmt 1.
+    static constexpr double kSpringLevel = 0.1625;
+    static constexpr double kPlateLevel = 0.3;
+    // Each plate all-pass uses 0.7 of its loop gain.
+    static constexpr double kPlateDiffusion = 0.7;
+
+    // Buffer index mask (buffer length - 1) by sample rate.
+    static int32_t maskFor(double sampleRate) {
+        if (sampleRate < 50000.0) return 0x7fff;
+        if (sampleRate < 100000.0) return 0xffff;
+        return 0x1ffff;
+    }
+
+    Reverb() = default;
+    Reverb(const Reverb&) = delete;
+    Reverb& operator=(const Reverb&) = delete;
+
+    // Allocates the 16 buffers for the rate (zeroed). Returns false, and leaves the reverb
+    // silent (ready() false), when the memory cannot be had. Call retune afterwards.
+    bool prepare(double sampleRate);
+    // Read offsets, band-pass and decay for the type at the prepared rate. Both write
+    // indices restart at the top of the buffers; buffer contents are kept.
+    void retune(int type);
+    // RvbDamp x (0..1; outside held at the nearer end). Safe from any thread.
+    void setDamping(double x);
+    void reset();
+
+    bool ready() const { return mask_ != 0; }
+    int type() const { return type_.load(); }
+    int32_t mask() const { return static_cast<int32_t>(mask_); }
+    // How far buffer b's read index runs behind its write index, in samples.
+    int32_t readDelay(int b) const { return static_cast<int32_t>(delay_[b]); }
+    const double* buffer(int b) const { return buffers_[b]; }
+    double dampingState(int i) const { return s_[i]; }
+    reverb::Decay decay() const { return {k1_.load(), k2_.load(), g_.load()}; }
+
+    // One sample of the wet pair, cross-faded with the reverb by amount (RvbAmt, 0..1).
+    void process(double& left, double& right, double amount) {
+        double yL, yR, level;
+        if (type_.load() == kPlate) {
+            processPlate(left + right, yL, yR);
+            level = kPlateLevel;
+        } else {
+            processSpring(left + right, yL, yR);
+            level = kSpringLevel;
+        }
+        write_ = (write_ + 1) & mask_;
+        left = left + (level * yL - left) * amount;
+        right = right + (level * yR - right) * amount;
+    }
+
+private:
+    uint32_t readIndex(int b) const { return (write_ - delay_[b]) & mask_; }
+
+    void processSpring(double x, double& yL, double& yR) {
+        using reverb::diffuse;
+        double* const* B = buffers_;
+        const uint32_t w = write_;
+        const double k1 = k1_.load(), k2 = k2_.load(), g = g_.load();
+        const double kd = kSpringDiffusion;
+
+        // Read the three pairs; the first line of each pair is damped.
+        const uint32_t rA1 = readIndex(kA1);
+        reverb::damp(s_[0], B[kA0][readIndex(kA0)], g);
+        s_[1] = B[kA1][rA1];
+        reverb::damp(s_[2], B[kA2][readIndex(kA2)], g);
+        s_[3] = B[kA3][readIndex(kA3)];
+        reverb::damp(s_[4], B[kA4][readIndex(kA4)], g);
+        s_[5] = B[kA5][readIndex(kA5)];
+
+        double u[6];
+        for (int i = 0; i < 6; ++i) u[i] = diffuse(B[kB0 + i], readIndex(kB0 + i), w, s_[i], kd);
+
+        // Write the pairs back, cross-coupled, each a little shorter-lived than the last.
+        B[kA0][w] = (u[0] + k2 * u[1]) * k1 + x;
+        B[kA1][w] = u[0] + k1 * u[1];
+        B[kA2][w] = (u[2] + k2 * u[3]) * k1 * 0.975 + x;
+        B[kA3][w] = u[2] + k1 * 0.975 * u[3];
+        B[kA4][w] = (u[4] + k2 * u[5]) * k1 * 0.95 + x;
+        B[kA5][w] = u[4] + k1 * 0.95 * u[5];
+
+        const double pL = B[kA3][rA1] + B[kA1][w] + B[kA5][w];
+        const double pR = B[kA1][rA1] + B[kA3][w] + B[kA5][w];
+
+        const double oL = diffuse(B[kC0], readIndex(kC0), w, pL, kd);
+        const double qL = diffuse(B[kC2], readIndex(kC2), w, oL, kd);
+        const double oR = diffuse(B[kC1], readIndex(kC1), w, pR, kd);
+        const double qR = diffuse(B[kC3], readIndex(kC3), w, oR, kd);
+
+        yL = bandState_[0].process(bandPass_, qL);
+        yR = bandState_[1].process(bandPass_, qR);
+    }
+
+    void processPlate(double x, double& yL, double& yR) {
+        using reverb::diffuse;
+        double* const* B = buffers_;
+        const uint32_t w = write_;
+        const double g = g_.load();
+        const double gd = kPlateDiffusion * k2_.load();
+        const double gt = kPlateDiffusion * k1_.load();
+
+        // Input diffusers in series, alternating sign; the C read offsets are their delays.
+        const uint32_t rC0 = readIndex(kC0), rC1 = readIndex(kC1), rC2 = readIndex(kC2), rC3 = readIndex(kC3);
+        const double a1 = diffuse(B[kC0], rC0, w, x, gd);
+        const double a2 = diffuse(B[kC1], rC1, w, a1, -gd);
+        const double a3 = diffuse(B[kC2], rC2, w, a2, gd);
+        const double a4 = diffuse(B[kC3], rC3, w, a3, -gd);
+
+        // Tank: six damped all-pass delays, alternating sign.
+        for (int i = 0; i < 6; ++i) reverb::damp(s_[i], B[kB0 + i][readIndex(kB0 + i)], g);
+        for (int i = 0; i < 6; ++i) {
+            const double k = (i & 1) ? -gt : gt;
+            B[kB0 + i][w] = a4 - k * (s_[i] + k * a4);
+        }
+
+        // Output taps: the C read offsets again, now as positions in the tank.
+        const double pL = B[kB3][rC2] + B[kB0][rC0] + B[kB4][w];
+        const double pR = B[kB1][rC1] + B[kB2][rC3] + B[kB5][w];
+
+        yL = bandState_[0].process(bandPass_, pL);
+        yR = bandState_[1].process(bandPass_, pR);
+    }
+
+    double sampleRate_ = 44100.0;
+    uint32_t mask_ = 0;  // 0 until buffers exist
+    std::vector<double> storage_;
+    double* buffers_[kBufferCount] = {};
+
+    Relaxed<int32_t> type_{kSpring};
+    Relaxed<double> damping_{0.1};
+    Relaxed<double> k1_{0.0}, k2_{0.0}, g_{0.0};
+
+    // One write index serves all buffers: both groups' write indices are set together at
+    // retuning and move together. Each read index is the write index minus a fixed delay.
+    uint32_t write_ = 0;
+    uint32_t delay_[kBufferCount] = {};
+
+    double s_[6] = {};  // damping states
+    reverb::BandPass bandPass_;
+    reverb::BandPassState bandState_[2];
+};
+
+}  // namespace engine
