@@ -1,6 +1,9 @@
 // vantel: a small offline host for the plug-in, for people and for us.
 #include "Cli.h"
 
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +46,13 @@ const char kUsage[] =
     "The plug-in is Vantel.so unless named: $VANTEL_PLUGIN, else next to this program,\n"
     "else the one this build made.\n";
 
+// This program's own file, to run it again under valgrind.
+std::string selfPath() {
+    char path[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    return n > 0 ? std::string(path, size_t(n)) : "vantel";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,7 +65,7 @@ int main(int argc, char** argv) {
     try {
         if (command == "info") return vantel::runInfo(std::move(args));
         if (command == "render") return vantel::runRender(std::move(args));
-        if (command == "bench") return vantel::runBench(std::move(args), "/proc/self/exe");
+        if (command == "bench") return vantel::runBench(std::move(args), selfPath());
         std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render and bench.\n\n%s",
                      command.c_str(), kUsage);
         return 2;
