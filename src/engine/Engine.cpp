@@ -1,3 +1,8 @@
+// The engine's lifecycle and its processing loop. The loop reads top to bottom as the
+// signal path. Comments marked STAGE show where the LFO, envelope followers, filter,
+// drive, anti-alias filter, clocked delay and reverb plug in and how they are called;
+// until they do, the signal passes those places unchanged (a clocked line behaves like
+// a plain one, the reverb passes its input through).
 #include "Engine.h"
 
 #include <algorithm>
@@ -119,10 +124,11 @@ bool Engine::adoptSampleRate(double fs) {
         delayR.resize(delayL.size());
         aheadL.resize(LookAhead::lengthFor(fs));
         aheadR.resize(aheadL.size());
-        // The reverb's buffers for the new rate are allocated here too.
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // STAGE reverb: if (!reverb_.prepare(fs)) return false;  here, after our own buffers exist
+    // and before anything is swapped; prepare must leave the old buffers in place when it fails.
 
     deriveRateValues(fs);
     shapeSmoothing_ = 1.0 - std::exp(-kTwoPi * 500.0 / fs);
@@ -131,7 +137,8 @@ bool Engine::adoptSampleRate(double fs) {
     line_[kRight].adopt(delayR);
     for (auto& flag : timeChanged_) flag.store(0, std::memory_order_release);
     placeHeads();
-    // Drive window and anti-alias coefficients follow the rate here.
+    // STAGE drive, anti-alias, filter, lfo: drive_.adaptSampleRate(fs); antiAlias_.adaptSampleRate(fs);
+    // svf_.adaptSampleRate(fs); lfo_.adaptSampleRate(fs);  (the caller retunes the reverb)
     deriveEnvelopeCoefficients();
     setLfoRate(lfoRate_);
     return true;
@@ -153,7 +160,7 @@ bool Engine::adoptMeterWindow(int32_t samples) {
 
 void Engine::suspend() {
     controls_.settle();
-    // The LFO's square and random step targets return to 0 here.
+    // STAGE lfo: lfo_.clearStepTargets();  (square and random step targets to 0)
     for (int side = 0; side < 2; ++side) {
         timeChanged_[side].store(0, std::memory_order_release);
         line_[side].fadeGain = 1.0;
@@ -176,9 +183,8 @@ void Engine::reset() {
     ducker_.envelope = 0.0;
     lfoPhase_ = 0.0;
     resoSignal_ = 0.0;
-    // Reverb buffers and states, filter states and coefficients, drive rings, LFO outputs
-    // and previous phases, envelope followers, anti-alias states and clock histories
-    // (rates 1, phases 0) are cleared here as well.
+    // STAGE all: reverb_.reset(); svf_.reset(); drive_.reset(); lfo_.reset(); followers_.reset();
+    // modulation_.reset() (the cutoff factor stays); antiAlias_.reset(); clock_[0..1].reset().
 }
 
 void Engine::placeHeads() {
@@ -231,11 +237,12 @@ bool Engine::timeChanged(int side) const { return timeChanged_[side & 1].load(st
 
 void Engine::setReverbType(int position) {
     rvbType_ = position;
-    // The reverb retunes its structure for the type here.
+    // STAGE reverb: reverb_.retune(position);
 }
 
 void Engine::setReverbDamping(double x) {
     if (std::isfinite(x)) rvbDamp_ = x;
+    // STAGE reverb: reverb_.setDamping(x);
 }
 
 // ------------------------------------------------------------------ processing
@@ -327,9 +334,11 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.reverbOn = rvbOn_ != 0;
     s.bypass = bypass_ != 0;
 
-    // Drive window sums are rebuilt from the rings here.
+    // STAGE drive: drive_.beginBlock();  (window sums rebuilt from the rings)
 
     // LFO increment for the block and the song-position lock.
+    // STAGE lfo: lfo_.beginBlock(lfoPhaseStep_), then in the song-locked mode
+    // lfo_.lockToSong(time.hasSongPosition, time.ppqPos, numerator, denominator) replaces this.
     s.phaseStep = lockLfoPhase(time);
 
     double c[kSmoothedCount];
@@ -358,9 +367,10 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         // Filter coefficients, and the filter itself when placed at the input. The
         // coefficients use last sample's cutoff factor and resonance signal.
         if (s.filterOn) {
-            // (coefficients from c[kCutoff] * cutoffFactor_, c[kResonance], c[kResoMod] * resoSignal_)
+            // STAGE filter: svf_.computeCoefficients(tables_, c[kCutoff], cutoffFactor_, c[kResonance],
+            //                                         c[kResoMod], resoSignal_);
             if (s.filterMode == kFilterAtInput) {
-                // (xL, xR through the filter)
+                // STAGE filter: svf_.process(xL, xR, fltType);
             }
         }
         // From here on xL, xR are the dry signal.
@@ -368,27 +378,37 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         // Delay-line input, band-limited for the clocked lines.
         double dL = xL, dR = xR;
         if (s.clockOn) {
-            // (dL, dR through the anti-alias filter)
+            // STAGE anti-alias: antiAlias_.process(dL, dR);
         }
 
         // Drive window and envelope followers (on |d| before the drive gain), then drive.
+        // STAGE drive: drive_.step(dL, dR, c[kDriveGain]);
+        // STAGE envelopes: followers_.step(dL, dR, modSensGain_, envCoefficient_);
         if (s.driveOn) {
-            // (dL, dR times their drive gains from c[kDriveGain])
+            // STAGE drive: drive_.apply(dL, dR);
         }
         lastLineInput_[kLeft] = dL;
         lastLineInput_[kRight] = dR;
 
         // Modulation: LFO shapes, the blend with the envelopes into modSignal_, the cutoff
         // factor and the resonance signal; the phase moves on.
+        // STAGE lfo: lfo_.step(tables_, lfoWave, c[kLrOffset]);  (replaces the advance below)
+        // STAGE modulation: modulation_.step(tables_, lfo_.out, followers_.env, c[kModSource],
+        //                                    c[kCutoffMod]);  (replaces modSignal_, cutoffFactor_,
+        //                                    resoSignal_)
         lfoPhase_ = advancePhase(lfoPhase_, s.phaseStep);
 
         // Feedback network input, and the muted line inputs.
         const FeedbackInput f = feedbackInput(fb_, c[kFbGainL], c[kFbGainR], c[kFbPanL], c[kFbPanR]);
         const double lineInL = dL * c[kMuteGainL];
         const double lineInR = dR * c[kMuteGainR];
-        // (the clock's input and feedback histories take lineIn and f here, every sample)
+        // STAGE clock: clock_[kLeft].push(lineInL, f.left); clock_[kRight].push(lineInR, f.right);
+        //              (every sample, whether the clock is on or off)
 
         // Delay lines (the clocked step replaces the plain one while the clock is on).
+        // STAGE clock: if (s.clockOn) y = clock_[side].step(ClockedDelay::rateFor(tables_, vcoMan,
+        //              c[kVcoMod], modSignal_[side]), line.buffer.data(), line.length, line.write,
+        //              line.feedback, line.read); else the plain step below.
         double yL = line_[kLeft].step(lineInL, f.left);
         double yR = line_[kRight].step(lineInR, f.right);
 
@@ -404,7 +424,8 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         double heardL = yL, heardR = yR;
         double fedL = yL, fedR = yR;
         if (s.filterOn && s.filterMode != kFilterAtInput) {
-            const double zL = yL, zR = yR;  // (yL, yR through the filter)
+            double zL = yL, zR = yR;
+            // STAGE filter: svf_.process(zL, zR, fltType);
             heardL = zL;
             heardR = zR;
             if (s.filterMode == kFilterInFeedback) {
@@ -431,7 +452,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
         // Reverb.
         if (s.reverbOn) {
-            // (wetL, wetR through the reverb)
+            // STAGE reverb: if (reverb_.ready()) reverb_.process(wetL, wetR, rvbAmt);
         }
 
         // Ducking by the louder key channel.
@@ -456,6 +477,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
     // While the clock is off, the anti-alias filter is primed with lastLineInput_ so that
     // switching the clock on starts without a step.
+    // STAGE anti-alias: if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
 
     // Whatever got through, no non-finite sample reaches the host, and a poisoned state
     // starts over from silence.
