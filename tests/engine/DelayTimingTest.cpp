@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "EngineRig.h"
 
@@ -225,6 +227,40 @@ TEST(SampleRateChange, RateDependentCoefficients) {
     EXPECT_NEAR(std::pow(e.fadeFactor(), 4800.0), 0.001, 1e-12);
     e.setEnvSpeed(0.0);  // L = 100: a 10 Hz follower
     EXPECT_NEAR(e.envelopeCoefficient(), 1.0 - std::exp(-twoPi * 10.0 / 48000.0), 1e-15);
+}
+
+}  // namespace
+
+namespace {
+
+// Times arrive from other threads and from anywhere: the line holds 0..5000 ms, and a
+// burst of changes from another thread while blocks run ends at the last time set.
+TEST(DelayTime, OutOfRangeTimesAreLimited) {
+    engine::Engine e;
+    e.setDelayTime(kLeft, std::nan(""));
+    EXPECT_EQ(e.delayTime(kLeft), 0.0);
+    e.setDelayTime(kLeft, -3.0);
+    EXPECT_EQ(e.delayTime(kLeft), 0.0);
+    e.setDelayTime(kLeft, 1e300);
+    EXPECT_EQ(e.delayTime(kLeft), 5000.0);
+    e.setPreDelay(kLeft, 99, -4);  // positions beyond the tables: the nearest ends
+    EXPECT_EQ(e.preDelayTime(kLeft), 5000.0);
+    EXPECT_TRUE(e.timeChanged(kLeft));
+}
+
+TEST(DelayTime, ChangesFromAnotherThreadEndAtTheLastOne) {
+    Rig rig;
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int k = 0; k < 2000; ++k) rig.e.setDelayTime(kLeft, 5.0 + (k % 17));
+        rig.e.setDelayTime(kLeft, 30.0);
+        done = true;
+    });
+    while (!done) rig.runLeft(silence(64), 64);
+    writer.join();
+    rig.runLeft(silence(static_cast<int>(0.25 * 44100)), 1024);
+    const int expected = slotsFor(30.0, 44100.0) + rig.lookAhead();
+    EXPECT_EQ(firstAbove(rig.runLeft(impulse(expected + 5)).left, tol::kSilent), expected);
 }
 
 }  // namespace
