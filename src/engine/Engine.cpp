@@ -253,8 +253,9 @@ struct Engine::BlockSettings {
     double duckThreshold;
     double gateRelease, duckRelease;
     double phaseStep;
+    double modSensGain, envCoefficient, vcoManual, reverbAmount;
     bool filterOn, clockOn, driveOn, reverbOn, bypass;
-    int filterMode;
+    int filterMode, filterType, lfoWave;
 };
 
 // With song-position lock, the phase follows the host's position at every block start;
@@ -327,8 +328,14 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.duckThreshold = duckThreshold_;
     s.gateRelease = gateRelease_;
     s.duckRelease = duckRelease_;
+    s.modSensGain = modSensGain_;
+    s.envCoefficient = envCoefficient_;
+    s.vcoManual = vcoMan_;
+    s.reverbAmount = rvbAmt_;
     s.filterOn = fltOn_ != 0;
     s.filterMode = fltMode_;
+    s.filterType = fltType_;
+    s.lfoWave = lfoWave_;
     s.clockOn = vcoOn_ != 0;
     s.driveOn = driveActive_ != 0;
     s.reverbOn = rvbOn_ != 0;
@@ -370,7 +377,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
             // STAGE filter: svf_.computeCoefficients(tables_, c[kCutoff], cutoffFactor_, c[kResonance],
             //                                         c[kResoMod], resoSignal_);
             if (s.filterMode == kFilterAtInput) {
-                // STAGE filter: svf_.process(xL, xR, fltType);
+                // STAGE filter: svf_.process(xL, xR, s.filterType);
             }
         }
         // From here on xL, xR are the dry signal.
@@ -383,7 +390,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
         // Drive window and envelope followers (on |d| before the drive gain), then drive.
         // STAGE drive: drive_.step(dL, dR, c[kDriveGain]);
-        // STAGE envelopes: followers_.step(dL, dR, modSensGain_, envCoefficient_);
+        // STAGE envelopes: followers_.step(dL, dR, s.modSensGain, s.envCoefficient);
         if (s.driveOn) {
             // STAGE drive: drive_.apply(dL, dR);
         }
@@ -392,7 +399,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
         // Modulation: LFO shapes, the blend with the envelopes into modSignal_, the cutoff
         // factor and the resonance signal; the phase moves on.
-        // STAGE lfo: lfo_.step(tables_, lfoWave, c[kLrOffset]);  (replaces the advance below)
+        // STAGE lfo: lfo_.step(tables_, s.lfoWave, c[kLrOffset]);  (replaces the advance below)
         // STAGE modulation: modulation_.step(tables_, lfo_.out, followers_.env, c[kModSource],
         //                                    c[kCutoffMod]);  (replaces modSignal_, cutoffFactor_,
         //                                    resoSignal_)
@@ -406,7 +413,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         //              (every sample, whether the clock is on or off)
 
         // Delay lines (the clocked step replaces the plain one while the clock is on).
-        // STAGE clock: if (s.clockOn) y = clock_[side].step(ClockedDelay::rateFor(tables_, vcoMan,
+        // STAGE clock: if (s.clockOn) y = clock_[side].step(ClockedDelay::rateFor(tables_, s.vcoManual,
         //              c[kVcoMod], modSignal_[side]), line.buffer.data(), line.length, line.write,
         //              line.feedback, line.read); else the plain step below.
         double yL = line_[kLeft].step(lineInL, f.left);
@@ -425,7 +432,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         double fedL = yL, fedR = yR;
         if (s.filterOn && s.filterMode != kFilterAtInput) {
             double zL = yL, zR = yR;
-            // STAGE filter: svf_.process(zL, zR, fltType);
+            // STAGE filter: svf_.process(zL, zR, s.filterType);
             heardL = zL;
             heardR = zR;
             if (s.filterMode == kFilterInFeedback) {
@@ -452,7 +459,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
         // Reverb.
         if (s.reverbOn) {
-            // STAGE reverb: if (reverb_.ready()) reverb_.process(wetL, wetR, rvbAmt);
+            // STAGE reverb: if (reverb_.ready()) reverb_.process(wetL, wetR, s.reverbAmount);
         }
 
         // Ducking by the louder key channel.
