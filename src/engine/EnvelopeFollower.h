@@ -50,7 +50,7 @@ struct ModulationSignals {
               double cutoffModDepth) {
         m[0] = (1.0 - blend) * lfoOut[0] + blend * (2.0 * env[0] - 1.0);
         m[1] = (1.0 - blend) * lfoOut[1] + blend * (2.0 * env[1] - 1.0);
-        const double v = tables.readOctave((cutoffModDepth * m[0] + 1.0) * 0.5);
+        const double v = octaveFactor(tables, (cutoffModDepth * m[0] + 1.0) * 0.5);
         cutoffFactor = v * v * v;
     }
 };

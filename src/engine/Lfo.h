@@ -124,8 +124,8 @@ struct Lfo {
             out[1] = smooth(out[1], target[1]);
             break;
         default:  // sine, and any position outside the five
-            out[0] = tables.readSine(psiL);
-            out[1] = tables.readSine(psiR);
+            out[0] = sineAt(tables.sine.data(), psiL);
+            out[1] = sineAt(tables.sine.data(), psiR);
             break;
         }
         prevPhase[0] = psiL;
@@ -134,6 +134,13 @@ struct Lfo {
     }
 
 private:
+    // The sine table read without interpolation. A wrapped phase puts the index in 0..999;
+    // the limit only guards the top edge against rounding.
+    static double sineAt(const double* sine, double psi) {
+        const int i = static_cast<int>((psi + kPi) * EngineTables::kSineScale);
+        return sine[i < EngineTables::kSineSize - 1 ? i : EngineTables::kSineSize - 1];
+    }
+
     double smooth(double current, double goal) const { return flushDenormal(current + (goal - current) * shapeSmoothing); }
 
     static double triangle(double psi) {

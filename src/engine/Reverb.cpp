@@ -82,18 +82,17 @@ constexpr double kPlateBandDivisor = 0.12;
 }  // namespace
 
 bool Reverb::prepare(double sampleRate) {
-    sampleRate_ = sampleRate;
     const uint32_t mask = static_cast<uint32_t>(maskFor(sampleRate));
     const std::size_t length = static_cast<std::size_t>(mask) + 1;
-    mask_ = 0;
-    std::fill(std::begin(buffers_), std::end(buffers_), nullptr);
+    std::vector<double> fresh;
     try {
-        storage_.assign(length * kBufferCount, 0.0);
+        fresh.assign(length * kBufferCount, 0.0);
     } catch (const std::bad_alloc&) {
-        std::vector<double>().swap(storage_);
-        return false;
+        return false;  // the old buffers, rate and tuning stay in use
     }
+    storage_.swap(fresh);
     for (int b = 0; b < kBufferCount; ++b) buffers_[b] = storage_.data() + b * length;
+    sampleRate_ = sampleRate;
     mask_ = mask;
     write_ = 0;
     return true;
@@ -108,9 +107,11 @@ void Reverb::retune(int type) {
     write_ = mask_;
     for (int b = 0; b < kBufferCount; ++b) {
         if (lengths[b] == kUnused) continue;  // the plate leaves group A as it was
-        const int32_t readIndex = static_cast<int32_t>(mask_ - h * lengths[b]);
-        // A rate far above the supported range cannot push a read past its own write.
-        delay_[b] = std::min<uint32_t>(mask_, mask_ - static_cast<uint32_t>(std::max<int32_t>(readIndex, 0)));
+        // (int)(mask - h c): the read runs ceil(h c) behind the write. A rate far above the
+        // supported range is held at the whole buffer rather than wrapping past the write.
+        double readIndex = mask_ - h * lengths[b];
+        if (!(readIndex > 0.0)) readIndex = 0.0;
+        delay_[b] = mask_ - static_cast<uint32_t>(static_cast<int32_t>(readIndex));
     }
 
     bandPass_ = plate ? reverb::BandPass::design(kPlateBandW / sampleRate_, kPlateBandDivisor)

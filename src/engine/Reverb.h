@@ -6,7 +6,7 @@
 //
 // How the engine drives it:
 //   construction / new sample rate   reverb.prepare(fs)   allocates the buffers (false when the
-//                                    memory cannot be had: ready() is then false), then
+//                                    memory cannot be had: the old ones stay), then
 //                                    reverb.retune(type)
 //   RvbType, engine lock held        reverb.retune(type)  read offsets, band-pass, decay; the
 //                                    buffer contents stay and are heard through the new structure
@@ -103,8 +103,9 @@ public:
     Reverb(const Reverb&) = delete;
     Reverb& operator=(const Reverb&) = delete;
 
-    // Allocates the 16 buffers for the rate (zeroed). Returns false, and leaves the reverb
-    // silent (ready() false), when the memory cannot be had. Call retune afterwards.
+    // Allocates the 16 buffers for the rate (zeroed), then call retune. When the memory
+    // cannot be had it returns false and everything stays as it was (before the first
+    // success ready() is false and the reverb is not run).
     bool prepare(double sampleRate);
     // Read offsets, band-pass and decay for the type at the prepared rate. Both write
     // indices restart at the top of the buffers; buffer contents are kept.

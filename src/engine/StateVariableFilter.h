@@ -58,12 +58,20 @@ struct StateVariableFilter {
                              double resoModDepth, double modRight) {
         double fc = cutoff * cutoffFactor;
         if (fc > cutoffCeiling) fc = cutoffCeiling;
-        f = tables.readSvfFrequency(fc * twoOverFs * 8191.0);
+        // Table position fc (2 / fs) 8191, linearly interpolated. The ceiling keeps it below
+        // 8191 * 2 / 2.75 = 5957; the lower limit catches a negative or undefined cutoff.
+        double z = fc * twoOverFs * 8191.0;
+        if (!(z > 0.0)) z = 0.0;
+        const int i = static_cast<int>(z);
+        const double r = z - i;
+        const double* frequency = tables.svfFrequency.data();
+        f = frequency[i] * (1.0 - r) + frequency[i + 1] * r;
 
+        // Damping 2 (1 - qc^(1/4)) at (int)(qc 4095), without interpolation.
         double qc = resoModDepth * modRight + resonance;
         if (!(qc > kMinResonance)) qc = kMinResonance;  // also NaN
         if (qc > 1.0) qc = 1.0;
-        damping = tables.readSvfDamping(qc);
+        damping = tables.svfDamping[static_cast<int>(qc * 4095.0)];
 
         // Near the top of the table the doubled-rate loop needs damping <= 2/f - f/2.
         dampingLimit = 2.0 / f - 0.5 * f;

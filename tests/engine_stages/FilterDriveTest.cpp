@@ -166,6 +166,23 @@ TEST(StateVariableFilter, WildControlsStayFinite) {
     }
 }
 
+TEST(StateVariableFilter, SilenceAfterALoudBurstLeavesNoDenormals) {
+    for (int type = 0; type < 3; ++type) {
+        StateVariableFilter svf;
+        svf.adaptSampleRate(44100.0);
+        svf.computeCoefficients(tables(), 50.0, 0.125, 0.05, 0.0, 0.0);  // the slowest decay
+        for (int n = 0; n < 10 * 44100; ++n) {
+            double l = n < 1000 ? std::sin(0.1 * n) : 0.0, r = -l;
+            svf.process(l, r, type);
+            ASSERT_NE(std::fpclassify(l), FP_SUBNORMAL) << n;
+            for (int c = 0; c < 2; ++c) {
+                ASSERT_NE(std::fpclassify(svf.low[c]), FP_SUBNORMAL) << n;
+                ASSERT_NE(std::fpclassify(svf.band[c]), FP_SUBNORMAL) << n;
+            }
+        }
+    }
+}
+
 TEST(Drive, WindowLengthBySampleRate) {
     struct Case {
         double fs;
