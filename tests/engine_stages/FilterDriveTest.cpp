@@ -97,6 +97,14 @@ TEST(StateVariableFilter, CoefficientsAtCutoffAndResonance) {
     EXPECT_NEAR(svf.f, 2.0 * std::sin(kPi * 1000.0 / (2.0 * 96000.0)), 1e-8);
     EXPECT_EQ(svf.damping, 0.0);
 
+    // The same numbers as the general clamped table reads, across the whole range.
+    for (int k = 0; k <= 2000; ++k) {
+        const double cutoff = 50.0 + k * 8.0, resonance = k / 2000.0;
+        svf.computeCoefficients(tables(), cutoff, 1.0, resonance, 0.0, 0.0);
+        ASSERT_EQ(svf.f, tables().readSvfFrequency(std::min(cutoff, 96000.0 / 2.75) * (2.0 / 96000.0) * 8191.0));
+        ASSERT_EQ(svf.damping, tables().readSvfDamping(std::max(resonance, 0.05)));
+    }
+
     // The resonance follows the right modulation signal within 0.05..1.
     svf.computeCoefficients(tables(), 1000.0, 1.0, 0.5, 1.0, 1.0);
     EXPECT_EQ(svf.damping, 0.0);

@@ -215,6 +215,19 @@ TEST(Lfo, WildInputsStayInRange) {
     EXPECT_TRUE(std::isfinite(lfo.phase));
 }
 
+TEST(Lfo, FastTableReadsMatchTheGeneralHelpers) {
+    // The per-sample reads skip checks their callers make unnecessary; they must give the
+    // very same numbers as the clamped helpers.
+    for (int k = -20; k <= 10020; ++k) {
+        const double w = k / 10000.0 + 1e-7 * (k % 7);
+        ASSERT_EQ(octaveFactor(tables(), w), tables().readOctave(w)) << w;
+        const double psi = wrapPhase(w * 7.0 - 3.5);
+        Lfo lfo;
+        lfo.step(tables(), Lfo::kSine, -psi);
+        ASSERT_EQ(lfo.out[0], tables().readSine(psi)) << psi;
+    }
+}
+
 TEST(EnvelopeFollower, TimeConstantFollowsEnvSpeed) {
     // L = 900 x + 100 ms gives a corner of 1000 / L Hz: 63 % of a step after fs / (2 pi fc).
     for (double fs : {44100.0, 96000.0}) {

@@ -213,7 +213,7 @@ TEST(Reverb, SilenceLeavesNoDenormals) {
     for (int type : {Reverb::kSpring, Reverb::kPlate}) {
         auto r = makeReverb(44100.0, type, 1.0);
         std::vector<double> right;
-        const auto left = renderImpulse(*r, 1.0, 60 * 44100, &right);
+        const auto left = renderImpulse(*r, 1.0, 30 * 44100, &right);
         for (std::size_t n = 0; n < left.size(); ++n) {
             ASSERT_NE(std::fpclassify(left[n]), FP_SUBNORMAL) << n;
             ASSERT_NE(std::fpclassify(right[n]), FP_SUBNORMAL) << n;
