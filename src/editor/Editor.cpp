@@ -1,35 +1,108 @@
 #include "Editor.h"
 
-#include "../presets/CPresetSystemEffect.h"
+#include <cmath>
 
-Editor::Editor(AudioEffect* effect) : AEffEditor(effect) {
-    rect_.top = 0;
-    rect_.left = 0;
-    rect_.bottom = kHeight;
-    rect_.right = kWidth;
-    if (effect) {
-        effect->setEditor(this);
-        if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) presetEffect->setPresetEditor(this);
-    }
+#include "../gui/x11/X11Frame.h"
+#include "../presets/CPresetSystemEffect.h"
+#include "MyFrame.h"
+#include "artwork.h"
+
+using namespace VSTGUI;
+
+Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = kHeight;
+    rect.right = kWidth;
+    for (auto& slot : slots_) slot.store(std::nanf(""), std::memory_order_relaxed);
+    for (auto& word : pending_) word.store(0, std::memory_order_relaxed);
+    // Nothing here talks to an X server: hosts, scanners and tests create the effect
+    // (and so this object) without a display.
+    artwork::install();
+    useX11Platform();
+    setKnobMode(kLinearMode);
+    if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) presetEffect->setPresetEditor(this);
 }
 
 Editor::~Editor() {
+    close();
     if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) presetEffect->setPresetEditor(nullptr);
 }
 
-bool Editor::getRect(ERect** rect) {
-    if (!rect) return false;
-    *rect = &rect_;
+MyFrame* Editor::getMyFrame() const { return static_cast<MyFrame*>(frame); }
+
+bool Editor::open(void* ptr) {
+    if (frame) close();  // a second open without a close replaces the window
+    if (!AEffGUIEditor::open(ptr)) return false;
+    auto* myFrame = new MyFrame(CRect(0, 0, kWidth, kHeight), ptr, this);
+    if (!myFrame->isOpen()) {
+        // No X server, or the parent is not a window: build nothing.
+        myFrame->forget();
+        AEffGUIEditor::close();
+        return false;
+    }
+    frame = myFrame;
+    auto* background = new CBitmap(artwork::kBackground);
+    frame->setBackground(background);
+    background->forget();
+    applyPending(true);
     return true;
 }
 
-void Editor::setParameter(VstInt32 index, float value) {
-    (void)index;
-    (void)value;
+void Editor::close() {
+    if (CFrame* f = frame) {
+        frame = nullptr;
+        f->close();
+    }
+    AEffGUIEditor::close();
 }
 
-void Editor::linkOff() { linked_ = false; }
+void Editor::idle() {
+    if (frame) applyPending();
+    AEffGUIEditor::idle();
+}
 
-void Editor::linkOn() { linked_ = true; }
+void Editor::setParameter(VstInt32 index, float value) {
+    if (index < 0 || index >= kParameterSlots) return;
+    slots_[index].store(value, std::memory_order_relaxed);
+    pending_[index / 64].fetch_or(uint64_t{1} << (index % 64), std::memory_order_release);
+}
 
-void Editor::tempoChanged(double bpm) { tempo_ = bpm; }
+void Editor::linkOff() {
+    linked_ = false;
+    linkPending_.store(true, std::memory_order_release);
+}
+
+void Editor::linkOn() {
+    linked_ = true;
+    linkPending_.store(true, std::memory_order_release);
+}
+
+void Editor::tempoChanged(double bpm) {
+    tempo_ = bpm;
+    tempoPending_.store(true, std::memory_order_release);
+}
+
+float Editor::storedParameter(int index) const {
+    return index >= 0 && index < kParameterSlots ? slots_[index].load(std::memory_order_relaxed) : std::nanf("");
+}
+
+bool Editor::hasPendingChanges() const {
+    for (const auto& word : pending_)
+        if (word.load(std::memory_order_relaxed)) return true;
+    return linkPending_.load(std::memory_order_relaxed) || tempoPending_.load(std::memory_order_relaxed);
+}
+
+void Editor::applyPending(bool all) {
+    for (int w = 0; w < kWords; ++w) {
+        uint64_t bits = pending_[w].exchange(0, std::memory_order_acquire);
+        for (int b = 0; b < 64; ++b) {
+            int index = w * 64 + b;
+            if (index >= kParameterSlots) break;
+            float value = slots_[index].load(std::memory_order_relaxed);
+            if (((bits >> b) & 1u) || (all && !std::isnan(value))) applyParameter(index, value);
+        }
+    }
+    if (linkPending_.exchange(false, std::memory_order_acquire) || all) applyLink(isLinked());
+    if (tempoPending_.exchange(false, std::memory_order_acquire) || all) applyTempo(shownTempo());
+}

@@ -1,26 +1,38 @@
 // The plug-in's editor object. It exists from the effect's construction on, whether or
 // not a window is open: the effect tells it about parameter changes, tempo changes and
 // the left/right link, and the preset system reaches it through its hooks.
+//
+// Those calls may come from any thread (automation, MIDI, chunk loads, the audio thread),
+// so they never touch a control: each stores its value in a slot here and marks it
+// pending; the next idle, on the editor's thread, applies what is pending to the controls.
+// This also keeps them harmless while the window is closed or being closed.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
+#include "../gui/vst2/aeffguieditor.h"
 #include "../presets/PresetEditorHooks.h"
-#include "../vst/aeffeditor.h"
 
 class QEL;
+class MyFrame;
 
-class Editor : public AEffEditor, public presets::PresetEditorHooks {
+class Editor : public VSTGUI::AEffGUIEditor, public presets::PresetEditorHooks {
 public:
     static constexpr int kWidth = 942;
     static constexpr int kHeight = 171;
+    // Parameters 0..59 and the controller-assignment pseudo-parameters 60..119.
+    static constexpr int kParameterSlots = 120;
 
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
-    bool getRect(ERect** rect) override;
+    // Opens the frame as a child of the host's window (ptr: its X window id).
+    bool open(void* ptr) override;
+    void close() override;
+    void idle() override;
 
-    // Called from any thread; controls follow at the next idle.
+    // Any thread; controls follow at the next idle.
     virtual void setParameter(VstInt32 index, float value);
     // The left/right link of the channel controls.
     virtual void linkOff();
@@ -30,8 +42,30 @@ public:
     virtual void tempoChanged(double bpm);
     double shownTempo() const { return tempo_.load(std::memory_order_relaxed); }
 
+    MyFrame* getMyFrame() const;
+    // The last value stored for a parameter slot (NaN before any).
+    float storedParameter(int index) const;
+    bool hasPendingChanges() const;
+
+protected:
+    // Called by idle on the editor's thread for each value stored since the last idle
+    // (and for every stored value right after open). The window of this step shows the
+    // background only, so nothing is mapped yet.
+    virtual void applyParameter(int index, float value) {
+        (void)index;
+        (void)value;
+    }
+    virtual void applyLink(bool linked) { (void)linked; }
+    virtual void applyTempo(double bpm) { (void)bpm; }
+    // Applies everything pending (or everything stored, with `all`).
+    void applyPending(bool all = false);
+
 private:
-    ERect rect_{};
+    static constexpr int kWords = (kParameterSlots + 63) / 64;
+    std::atomic<float> slots_[kParameterSlots];
+    std::atomic<uint64_t> pending_[kWords];
+    std::atomic<bool> linkPending_{false};
+    std::atomic<bool> tempoPending_{false};
     std::atomic<bool> linked_{false};
     std::atomic<double> tempo_{120.0};
 };

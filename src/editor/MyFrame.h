@@ -1,0 +1,22 @@
+// The editor's frame. Besides the toolkit's frame it can keep the keyboard focus: while
+// the option is on, every click into the editor first gives the keyboard focus to the
+// editor's own window, so key strokes reach the editor instead of the host. A new frame
+// starts with the option on.
+#pragma once
+
+#include "../gui/core/cframe.h"
+
+class MyFrame : public VSTGUI::CFrame {
+public:
+    MyFrame(const VSTGUI::CRect& size, void* systemWindow, VSTGUI::VSTGUIEditorInterface* editor)
+        : CFrame(size, systemWindow, editor) {}
+
+    // Switching the option on takes the focus at once; switching it off gives nothing back.
+    void setKeepFocus(bool on);
+    bool getKeepFocus() const { return keepFocus; }
+
+    VSTGUI::CMouseEventResult platformOnMouseDown(VSTGUI::CPoint& where, const VSTGUI::CButtonState& buttons) override;
+
+private:
+    bool keepFocus = true;
+};

@@ -1,0 +1,163 @@
+#include "ctextedit.h"
+
+#include <cairo.h>
+
+#include <cstring>
+
+#include "cframe.h"
+
+namespace VSTGUI {
+
+CTextEdit::CTextEdit(const CRect& size, CControlListener* listener, int32_t tag, const char* txt, CBitmap* bg,
+                     int32_t style)
+    : CParamDisplay(size, bg, style) {
+    this->listener = listener;
+    this->tag = tag;
+    setWantsFocus(true);
+    setText(txt);
+}
+
+void CTextEdit::setText(const char* txt) {
+    text = txt ? txt : "";
+    if (static_cast<int32_t>(text.size()) > maxLength) text.resize(static_cast<size_t>(maxLength));
+    setDirty();
+}
+
+void CTextEdit::draw(CDrawContext* context) {
+    if (!(style & kNoDrawStyle)) {
+        drawBack(context);
+        const std::string& shown = editing ? editText : text;
+        drawText(context, shown.c_str());
+        if (editing) {
+            // Caret: a one-pixel bar after the caret's character.
+            context->setFont(font);
+            CCoord full = context->getStringWidth(shown.c_str());
+            CCoord before = context->getStringWidth(shown.substr(0, caret).c_str());
+            CCoord x = size.left + (size.width() - full) / 2 + before;
+            if (horiAlign == kLeftText) x = size.left + 2 + before;
+            if (horiAlign == kRightText) x = size.right - 2 - full + before;
+            context->setFillColor(fontColor);
+            context->fillRect(CRect(std::floor(x), size.top + 2, std::floor(x) + 1, size.bottom - 2));
+        }
+    }
+    setDirty(false);
+}
+
+size_t CTextEdit::caretFromX(CCoord x) {
+    // Measure with a scratch surface: the caret goes to the nearest character boundary.
+    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    size_t best = editText.size();
+    {
+        CDrawContext context(scratch);
+        context.setFont(font);
+        CCoord full = context.getStringWidth(editText.c_str());
+        CCoord start = size.left + (size.width() - full) / 2;
+        if (horiAlign == kLeftText) start = size.left + 2;
+        if (horiAlign == kRightText) start = size.right - 2 - full;
+        CCoord bestDistance = 1e9;
+        for (size_t i = 0; i <= editText.size(); ++i) {
+            CCoord edge = start + context.getStringWidth(editText.substr(0, i).c_str());
+            CCoord d = std::fabs(edge - x);
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+    }
+    cairo_surface_destroy(scratch);
+    return best;
+}
+
+CMouseEventResult CTextEdit::onMouseDown(CPoint& where, const CButtonState& buttons) {
+    if (!buttons.isLeftButton()) return kMouseEventNotHandled;
+    if ((style & kDoubleClickStyle) && !buttons.isDoubleClick() && !editing) return kMouseEventNotHandled;
+    if (!editing) {
+        if (parentFrame && parentFrame->getFocusView() != this)
+            parentFrame->setFocusView(this);  // starts editing through takeFocus
+        else
+            takeFocus();
+    }
+    caret = caretFromX(where.x);
+    invalid();
+    return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
+}
+
+void CTextEdit::takeFocus() {
+    if (editing) return;
+    editing = true;
+    editText = text;
+    caret = editText.size();
+    if (parentFrame) parentFrame->takeKeyboardFocus();
+    setDirty();
+}
+
+void CTextEdit::looseFocus() {
+    if (!editing) return;
+    if (reverting)
+        editing = false;
+    else
+        commit();
+    setDirty();
+}
+
+void CTextEdit::commit() {
+    editing = false;
+    if (editText == text) return;
+    beginEdit();
+    setText(editText.c_str());
+    valueChanged();
+    endEdit();
+}
+
+int32_t CTextEdit::onKeyDown(VstKeyCode& key) {
+    if (!editing) return -1;
+    switch (key.virt) {
+        case VKEY_RETURN:
+        case VKEY_ENTER:
+            if (parentFrame && parentFrame->getFocusView() == this)
+                parentFrame->setFocusView(nullptr);
+            else
+                commit();
+            break;
+        case VKEY_ESCAPE:
+            reverting = true;
+            if (parentFrame && parentFrame->getFocusView() == this)
+                parentFrame->setFocusView(nullptr);
+            else
+                editing = false;
+            reverting = false;
+            break;
+        case VKEY_BACK:
+            if (caret > 0) editText.erase(--caret, 1);
+            break;
+        case VKEY_DELETE:
+            if (caret < editText.size()) editText.erase(caret, 1);
+            break;
+        case VKEY_LEFT:
+            if (caret > 0) --caret;
+            break;
+        case VKEY_RIGHT:
+            if (caret < editText.size()) ++caret;
+            break;
+        case VKEY_HOME: caret = 0; break;
+        case VKEY_END: caret = editText.size(); break;
+        default:
+            if (key.virt == 0 || key.virt == VKEY_SPACE) {
+                int32_t c = key.virt == VKEY_SPACE ? ' ' : key.character;
+                // Printable ASCII only: program names are plain single-byte text.
+                if (c < 32 || c > 126) return -1;
+                if (static_cast<int32_t>(editText.size()) >= maxLength) return 1;
+                editText.insert(caret++, 1, static_cast<char>(c));
+                break;
+            }
+            return -1;
+    }
+    setDirty();
+    return 1;
+}
+
+bool CTextEdit::isTypeOf(const char* name) const {
+    return std::strcmp(name, "CTextEdit") == 0 || CParamDisplay::isTypeOf(name);
+}
+
+}  // namespace VSTGUI

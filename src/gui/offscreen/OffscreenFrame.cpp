@@ -1,0 +1,86 @@
+#include "OffscreenFrame.h"
+
+#include <cairo.h>
+
+namespace VSTGUI {
+
+namespace {
+IPlatformFrame* createOffscreen(CFrame* frame, void* parent, const CRect&) { return new OffscreenFrame(frame, parent); }
+
+uint32_t buttonMask(int button) {
+    switch (button) {
+        case 1: return kXButton1Mask;
+        case 2: return kXButton2Mask;
+        case 3: return kXButton3Mask;
+        default: return 0;
+    }
+}
+}  // namespace
+
+void PlatformFactory::useOffscreen() { setOverride(createOffscreen); }
+void OffscreenFrame::install() { PlatformFactory::useOffscreen(); }
+void OffscreenFrame::uninstall() { PlatformFactory::setOverride(nullptr); }
+
+OffscreenFrame* OffscreenFrame::of(CFrame* frame) {
+    return frame ? dynamic_cast<OffscreenFrame*>(frame->getPlatformFrame()) : nullptr;
+}
+
+void OffscreenFrame::present(cairo_surface_t*, const CRect& rect) { presented.push_back(rect); }
+
+void OffscreenFrame::press(CCoord x, CCoord y, int button, uint32_t mods) {
+    frame->rawPress(button, mods | held, CPoint(x, y), ticks);
+    held |= buttonMask(button);
+}
+
+void OffscreenFrame::release(CCoord x, CCoord y, int button, uint32_t mods) {
+    frame->rawRelease(button, mods | held, CPoint(x, y), ticks);
+    held &= ~buttonMask(button);
+}
+
+void OffscreenFrame::move(CCoord x, CCoord y, uint32_t mods) { frame->rawMove(mods | held, CPoint(x, y), ticks); }
+
+void OffscreenFrame::click(CCoord x, CCoord y, int button, uint32_t mods) {
+    press(x, y, button, mods);
+    release(x, y, button, mods);
+}
+
+void OffscreenFrame::drag(CCoord x0, CCoord y0, CCoord x1, CCoord y1, uint32_t mods) {
+    press(x0, y0, 1, mods);
+    move(x1, y1, mods);
+    release(x1, y1, 1, mods);
+}
+
+void OffscreenFrame::wheel(CCoord x, CCoord y, int notches, uint32_t mods) {
+    int button = notches > 0 ? 4 : 5;
+    for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+        frame->rawPress(button, mods | held, CPoint(x, y), ticks);
+        frame->rawRelease(button, mods | held, CPoint(x, y), ticks);
+    }
+}
+
+int32_t OffscreenFrame::key(int32_t character, unsigned char virt, unsigned char modifier) {
+    VstKeyCode code{character, virt, modifier};
+    return frame->onKeyDown(code);
+}
+
+int32_t OffscreenFrame::type(const char* text) {
+    int32_t result = -1;
+    for (const char* c = text; c && *c; ++c) result = key(static_cast<unsigned char>(*c));
+    return result;
+}
+
+uint32_t OffscreenFrame::pixel(int x, int y) const {
+    cairo_surface_t* s = frame->getBackBuffer();
+    cairo_surface_flush(s);
+    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+    if (x < 0 || y < 0 || x >= w || y >= h) return 0;
+    const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    uint32_t v = reinterpret_cast<const uint32_t*>(row)[x];
+    return v & 0xffffff;
+}
+
+bool OffscreenFrame::writePng(const std::string& path) const {
+    return cairo_surface_write_to_png(frame->getBackBuffer(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace VSTGUI

@@ -1,0 +1,59 @@
+// A platform without a window, for tests: a clock the test sets, injected input that goes
+// through the same translation as X11's, counted focus requests, the list of rectangles
+// presented, and pixel and PNG access to the back buffer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "../core/cframe.h"
+#include "../core/platform.h"
+
+namespace VSTGUI {
+
+class OffscreenFrame : public IPlatformFrame {
+public:
+    OffscreenFrame(CFrame* frame, void* parent) : frame(frame), parent(parent) {}
+
+    // Makes every frame opened from now on offscreen.
+    static void install();
+    static void uninstall();
+    static OffscreenFrame* of(CFrame* frame);
+
+    void pump() override {}
+    void present(cairo_surface_t* backBuffer, const CRect& rect) override;
+    uint32_t getTicks() override { return ticks; }
+    void takeKeyboardFocus() override { ++focusRequests; }
+    void* getNativeHandle() const override { return parent; }
+
+    // Clock.
+    void setTicks(uint32_t t) { ticks = t; }
+    void advance(uint32_t ms) { ticks += ms; }
+
+    // Input; `mods` is an X modifier mask (kXShiftMask, kXControlMask, kXMod1Mask); the
+    // event time is the clock's.
+    void press(CCoord x, CCoord y, int button = 1, uint32_t mods = 0);
+    void release(CCoord x, CCoord y, int button = 1, uint32_t mods = 0);
+    void move(CCoord x, CCoord y, uint32_t mods = 0);
+    void click(CCoord x, CCoord y, int button = 1, uint32_t mods = 0);
+    void drag(CCoord x0, CCoord y0, CCoord x1, CCoord y1, uint32_t mods = 0);
+    void wheel(CCoord x, CCoord y, int notches, uint32_t mods = 0);
+    void leave() { frame->rawLeave(); }
+    int32_t key(int32_t character, unsigned char virt = 0, unsigned char modifier = 0);
+    int32_t type(const char* text);
+
+    // Output.
+    uint32_t pixel(int x, int y) const;  // 0xRRGGBB of the back buffer
+    bool writePng(const std::string& path) const;
+
+    std::vector<CRect> presented;
+    int focusRequests = 0;
+
+private:
+    CFrame* frame;
+    void* parent;
+    uint32_t ticks = 1000;
+    uint32_t held = 0;
+};
+
+}  // namespace VSTGUI

@@ -1,0 +1,15 @@
+// The X11 backend: a child window of the host's window on a connection of our own (never
+// the host's Display*), pumped without blocking from the frame's idle.
+#pragma once
+
+#include "../core/platform.h"
+
+namespace VSTGUI {
+
+// Creates the window; null when there is no X server or the parent is not a window.
+IPlatformFrame* createX11PlatformFrame(CFrame* frame, void* parent, const CRect& size);
+
+// Installs the X11 backend as the default for frames with a parent window.
+void useX11Platform();
+
+}  // namespace VSTGUI
