@@ -8,6 +8,7 @@
 //              with the new effect, before the host has it.
 //   audio      out[o] = gain * (0.5 * in[o] + 0.25 * in[2]), gain = 2 * parameter 0; all
 //              inputs of a frame are read before its outputs are written (in-place safe).
+//              With P1 at 1 the first left sample of every block is NaN.
 //   params     "Gain", "P1", "P2", and a 40-character name; setParameter reports itself
 //              with audioMasterAutomate, as an effect's own automated change would.
 //   programs   2 for the host ("Unity", "Quiet": gain 1 and 0.25) and a third name,
@@ -18,6 +19,7 @@
 #include "aeffectx.h"
 
 #include <cstdio>
+#include <limits>
 #include <cstring>
 
 #ifndef PROBE_VARIANT
@@ -58,6 +60,7 @@ void process(AEffect* e, Sample** in, Sample** out, VstInt32 frames) {
         out[0][i] = Sample(gain * (0.5 * a + 0.25 * key));
         out[1][i] = Sample(gain * (0.5 * b + 0.25 * key));
     }
+    if (probeOf(e)->params[1] == 1.0f && frames > 0) out[0][0] = std::numeric_limits<Sample>::quiet_NaN();
 }
 
 void processAccumulating(AEffect*, float**, float**, VstInt32) {}

@@ -249,6 +249,24 @@ TEST(VantelRender, StereoFileWithKeyInputAndParameterByName) {
     }
 }
 
+TEST(VantelRender, SamplesThatAreNotNumbersAreWrittenAsSilenceAndCounted) {
+    const std::string in = temp("nan-in.wav"), out = temp("nan-out.wav");
+    std::vector<double> x(1000);
+    for (int i = 0; i < 1000; ++i) x[size_t(i)] = exact16(i);
+    writeSound(in, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, x);
+    // The probe makes the first left sample of each block NaN: ten blocks of 100.
+    const CommandResult run = vantel("render --plugin " + quoted(PROBE_PLUGIN) + " --set P1=1 --block 100 --tail 0 " +
+                                     quoted(in) + " " + quoted(out));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "vantel: the plug-in produced 10 samples that were not finite numbers; they were written as 0.\n");
+    const Sound s = readSound(out);
+    ASSERT_EQ(s.info.frames, 1000);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(s.at(i, 0), i % 100 == 0 ? 0.0 : 0.5 * x[size_t(i)]) << i;
+        ASSERT_EQ(s.at(i, 1), 0.5 * x[size_t(i)]) << i;
+    }
+}
+
 TEST(VantelRender, ProgramByNameOrIndexAndSavedChunkReachThePlugIn) {
     const std::string in = temp("prog-in.aiff"), out = temp("prog-out.wav");
     std::vector<double> x(500);
