@@ -46,7 +46,7 @@ struct AntiAliasFilter {
     AntiAliasFilter() { adaptSampleRate(44100.0); }
 
     void adaptSampleRate(double sampleRate) {
-        const double a = 1.0 / std::tan(kPi * cornerFor(sampleRate) / sampleRate);
+        const double a = 1.0 / std::tan(math::kPi * cornerFor(sampleRate) / sampleRate);
         const double root2 = std::sqrt(2.0);
         const double c = a * a + root2 * a + 1.0;
         b0 = 1.0 / c;

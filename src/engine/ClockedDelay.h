@@ -45,7 +45,7 @@ struct ClockedDelay {
     // Clock rate for the manual setting (-1..1), the modulation depth (-1..1) and the
     // channel's modulation signal: the control w in 0..1 spans one octave each way.
     static double rateFor(const EngineTables& tables, double vcoManual, double vcoModDepth, double modulation) {
-        return octaveFactor(tables, ((1.0 - std::fabs(vcoModDepth)) * vcoManual + vcoModDepth * modulation + 1.0) * 0.5);
+        return math::octaveFactor(tables, ((1.0 - std::fabs(vcoModDepth)) * vcoManual + vcoModDepth * modulation + 1.0) * 0.5);
     }
 
     // ---- state, histories oldest first

@@ -25,7 +25,7 @@ struct EnvelopeFollower {
     // One-pole coefficient for an envelope length L = 900 EnvSpeed + 100 ms: a corner at
     // 1000 / L Hz (1..10 Hz). EnvSpeed outside 0..1 is held at the nearer end.
     static double coefficientFor(double envSpeed, double sampleRate) {
-        const double length = 900.0 * clampUnit(envSpeed) + 100.0;
+        const double length = 900.0 * math::clampUnit(envSpeed) + 100.0;
         return 1.0 - std::exp(-6283.185307179586 / (length * sampleRate));
     }
 
@@ -50,7 +50,7 @@ struct ModulationSignals {
               double cutoffModDepth) {
         m[0] = (1.0 - blend) * lfoOut[0] + blend * (2.0 * env[0] - 1.0);
         m[1] = (1.0 - blend) * lfoOut[1] + blend * (2.0 * env[1] - 1.0);
-        const double v = octaveFactor(tables, (cutoffModDepth * m[0] + 1.0) * 0.5);
+        const double v = math::octaveFactor(tables, (cutoffModDepth * m[0] + 1.0) * 0.5);
         cutoffFactor = v * v * v;
     }
 };

@@ -51,7 +51,7 @@ struct Lfo {
 
     // One-pole coefficient of the square, saw and random shapes for a corner in Hz.
     static double shapeSmoothingFor(double cornerHz, double sampleRate) {
-        return 1.0 - std::exp(-kTwoPi * cornerHz / sampleRate);
+        return 1.0 - std::exp(-math::kTwoPi * cornerHz / sampleRate);
     }
 
     // ---- parameters
@@ -87,15 +87,15 @@ struct Lfo {
             return;
         }
         const double z = ppqPos / cycle;
-        double locked = kTwoPi * (z - std::floor(z));
-        if (locked > kPi) locked -= kTwoPi;
+        double locked = math::kTwoPi * (z - std::floor(z));
+        if (locked > math::kPi) locked -= math::kTwoPi;
         phase = locked;
     }
 
     // Outputs of this sample into out[], then the phase moves on.
     void step(const EngineTables& tables, int wave, double offset) {
-        const double psiL = wrapPhase(phase - offset);
-        const double psiR = wrapPhase(phase + offset);
+        const double psiL = math::wrapPhase(phase - offset);
+        const double psiR = math::wrapPhase(phase + offset);
         switch (wave) {
         case kSquare:
             target[0] = psiL > 0.0 ? 1.0 : -1.0;
@@ -108,8 +108,8 @@ struct Lfo {
             out[1] = triangle(psiR);
             break;
         case kSaw:
-            out[0] = smooth(out[0], psiL / kPi);
-            out[1] = smooth(out[1], psiR / kPi);
+            out[0] = smooth(out[0], psiL / math::kPi);
+            out[1] = smooth(out[1], psiR / math::kPi);
             break;
         case kRandom:
             // A new value at each upward zero crossing of a channel's phase; channels in
@@ -130,14 +130,14 @@ struct Lfo {
         }
         prevPhase[0] = psiL;
         prevPhase[1] = psiR;
-        phase = wrapPhase(phase + delta);
+        phase = math::wrapPhase(phase + delta);
     }
 
 private:
     // The sine table read without interpolation. A wrapped phase puts the index in 0..999;
     // the limit only guards the top edge against rounding.
     static double sineAt(const double* sine, double psi) {
-        const int i = static_cast<int>((psi + kPi) * EngineTables::kSineScale);
+        const int i = static_cast<int>((psi + math::kPi) * EngineTables::kSineScale);
         return sine[i < EngineTables::kSineSize - 1 ? i : EngineTables::kSineSize - 1];
     }
 

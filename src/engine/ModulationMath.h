@@ -7,6 +7,7 @@
 #include "Smoother.h"  // flushDenormal
 
 namespace engine {
+namespace math {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
@@ -46,4 +47,5 @@ inline double octaveFactor(const EngineTables& tables, double w) {
     return octave[i] * (1.0 - r) + octave[i + 1] * r;
 }
 
+}  // namespace math
 }  // namespace engine

@@ -120,7 +120,7 @@ void Reverb::retune(int type) {
 }
 
 void Reverb::setDamping(double x) {
-    x = clampUnit(x);
+    x = math::clampUnit(x);
     damping_ = x;
     const reverb::Decay c = type_.load() == kPlate ? reverb::Decay::plate(x) : reverb::Decay::spring(x);
     k1_ = c.k1;

@@ -220,8 +220,8 @@ TEST(Lfo, FastTableReadsMatchTheGeneralHelpers) {
     // very same numbers as the clamped helpers.
     for (int k = -20; k <= 10020; ++k) {
         const double w = k / 10000.0 + 1e-7 * (k % 7);
-        ASSERT_EQ(octaveFactor(tables(), w), tables().readOctave(w)) << w;
-        const double psi = wrapPhase(w * 7.0 - 3.5);
+        ASSERT_EQ(math::octaveFactor(tables(), w), tables().readOctave(w)) << w;
+        const double psi = math::wrapPhase(w * 7.0 - 3.5);
         Lfo lfo;
         lfo.step(tables(), Lfo::kSine, -psi);
         ASSERT_EQ(lfo.out[0], tables().readSine(psi)) << psi;
