@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 
 #include "../editor/Editor.h"
 #include "../params/Quantise.h"
@@ -364,5 +363,9 @@ void QEL::valueRewritten(int index, float value) {
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
-    return new (std::nothrow) QEL(audioMaster);
+    try {
+        return new QEL(audioMaster);
+    } catch (...) {  // out of memory while building the engine: no effect, and no unwinding into the host
+        return nullptr;
+    }
 }
