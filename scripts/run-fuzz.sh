@@ -18,7 +18,7 @@ cmake -S "$root/tests/fuzz" -B "$build" -G Ninja -DVANTEL_FUZZ=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 
-readers=(chunk image bank preset midi legacy_bank legacy_preset legacy_midi)
+readers=(chunk image bank preset midi legacy_bank legacy_preset legacy_midi file stored)
 work="$build/run"
 rm -rf "$work"
 mkdir -p "$work"
