@@ -2,6 +2,7 @@
 #include "TestHost.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -61,7 +62,7 @@ TEST(TestHostLoading, EntryPointCallsAreAnsweredAndRecordedBeforeTheEffectIsKnow
 TEST(TestHostLoading, FailuresSayWhatWentWrong) {
     TestHost host;
     EXPECT_EQ(loadFailure(host, "/nonexistent/plugin.so"), LoadError::Kind::FileNotFound);
-    const std::string text = testing::TempDir() + "not-a-library.so";
+    const std::string text = testing::TempDir() + "not-a-library-" + std::to_string(getpid()) + ".so";
     std::ofstream(text) << "plain text";
     EXPECT_EQ(loadFailure(host, text), LoadError::Kind::NotLoadable);
     EXPECT_EQ(loadFailure(host, NOT_A_PLUGIN), LoadError::Kind::NoEntryPoint);

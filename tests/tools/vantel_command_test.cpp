@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,25 @@
 
 namespace {
 
+// Files the tests make, removed when the process ends. CTest runs tests in parallel
+// processes: names carry the process id.
+std::vector<std::string>& madeFiles() {
+    static std::vector<std::string> files;
+    return files;
+}
+
+struct RemoveMadeFiles : testing::Environment {
+    void TearDown() override {
+        for (const std::string& f : madeFiles()) std::remove(f.c_str());
+    }
+};
+const testing::Environment* const removeMadeFiles = testing::AddGlobalTestEnvironment(new RemoveMadeFiles);
+
+std::string temp(const std::string& name) {
+    madeFiles().push_back(testing::TempDir() + "vantel-test-" + std::to_string(getpid()) + "-" + name);
+    return madeFiles().back();
+}
+
 struct CommandResult {
     int status = -1;
     std::string out, err;
@@ -24,7 +44,7 @@ std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 CommandResult vantel(const std::string& args) {
     static int counter = 0;
-    const std::string errFile = testing::TempDir() + "vantel-stderr-" + std::to_string(++counter) + ".txt";
+    const std::string errFile = temp("stderr-" + std::to_string(++counter) + ".txt");
     const std::string command = "VANTEL_PLUGIN=" + quoted(VANTEL_PLUGIN_FILE) + " " + quoted(VANTEL_COMMAND) + " " +
                                 args + " 2>" + quoted(errFile);
     CommandResult run;
@@ -39,8 +59,6 @@ CommandResult vantel(const std::string& args) {
     run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
     return run;
 }
-
-std::string temp(const std::string& name) { return testing::TempDir() + "vantel-test-" + name; }
 
 bool exists(const std::string& path) { return std::ifstream(path).good(); }
 
