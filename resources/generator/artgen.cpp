@@ -744,13 +744,13 @@ void rocker(int id, int tag) {
 }
 
 void ledToggle(int id, int tag, const char* label) {
-    // Frames: off, hover while off, on.
+    // Frames: off, hover while off, on. The label on top, a lamp bar below it.
     stripButton(id, tag, 3, [label](cairo_t* cr, double y, double w, double h, int f) {
         keyFace(cr, y + 1, w, h - 2, f == 1 ? 1 : 0);
-        roundRect(cr, 3, y + h / 2 - 1.5, 3, 3, 1);
+        text(cr, label, 1.5, y + 2, w - 1.5, y + 10, 6.5, f == 2 ? 0xffffff : f == 1 ? 0xe0e4ea : kLabel);
+        roundRect(cr, 5, y + h - 5, w - 10, 2, 1);
         set(cr, f == 2 ? 0x5de06a : 0x1c3320);
         cairo_fill(cr);
-        text(cr, label, 7, y + 1, w - 1, y + h - 1, 6.5, f == 2 ? 0xffffff : f == 1 ? 0xe0e4ea : kLabel);
     });
 }
 

@@ -136,11 +136,15 @@ void CControl::setTag(int32_t val) {
 }
 
 void CControl::beginEdit() {
+    // Brackets nest (a knob's press opens one and its Ctrl reset another): only the
+    // outermost pair reaches the listener and the host.
+    if (editing++ > 0) return;
     if (listener) listener->controlBeginEdit(this);
     if (parentFrame) parentFrame->beginEdit(tag);
 }
 
 void CControl::endEdit() {
+    if (editing == 0 || --editing > 0) return;
     if (parentFrame) parentFrame->endEdit(tag);
     if (listener) listener->controlEndEdit(this);
 }

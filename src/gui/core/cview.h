@@ -141,6 +141,7 @@ public:
     virtual void setWheelInc(float val) { wheelInc = val; }
     virtual float getWheelInc() const { return wheelInc; }
     float getOldValue() const { return oldValue; }
+    bool isEditing() const { return editing > 0; }
 
     virtual void setTag(int32_t val);
     int32_t getTag() const { return tag; }
@@ -150,7 +151,7 @@ public:
     const CPoint& getBackOffset() const { return backOffset; }
 
     // Edit brackets: listener first, then the editor (and so the host) on begin; the
-    // editor first, then the listener on end.
+    // editor first, then the listener on end. Nested brackets collapse into the outermost.
     virtual void beginEdit();
     virtual void endEdit();
     // Notifies the listener.
@@ -175,6 +176,7 @@ protected:
     float defaultValue = 0.5f;
     float wheelInc = 0.1f;
     CPoint backOffset;
+    int32_t editing = 0;
 };
 
 }  // namespace VSTGUI
