@@ -111,6 +111,7 @@ TEST_F(Settings, ValuesAreFilesAndTextValuesArePlainText) {
 }
 
 TEST_F(Settings, ADefaultPresetStartsTheNextInstanceUntilDeleted) {
+    auto factory = newEffect();  // before anything is stored: the factory bank
     auto first = newEffect();
     presets::PresetCommands commands(*first);
     first->selectProgram(1);
@@ -118,7 +119,6 @@ TEST_F(Settings, ADefaultPresetStartsTheNextInstanceUntilDeleted) {
     ASSERT_TRUE(commands.storeDefaultPreset());
     EXPECT_EQ(readFile(settingsFolder() + "DefaultPreset").size(), 2129u);
 
-    auto factory = newEffect();  // nothing applied: the factory bank
     auto second = startInstance();
     EXPECT_EQ(second->getCurrentProgramIndex(), 0);
     EXPECT_TRUE(sameProgram(second->programs()[0], pingPong));
@@ -264,6 +264,18 @@ TEST_F(Settings, RecentPathsAndKeyboardFocusPersist) {
     EXPECT_EQ(textOf(readFile(settingsFolder() + "CurrDir")), "/data/sets/\n");
     EXPECT_EQ(textOf(readFile(settingsFolder() + "CurrMidi")), "\n");
 
+    // Stored paths untouched are not written again.
+    struct stat st {};
+    ASSERT_EQ(::stat((settingsFolder() + "CurrDir").c_str(), &st), 0);
+    const ino_t inode = st.st_ino;
+    {
+        presets::PresetCommands same(*fx);
+        same.loadRecentPaths();
+        ASSERT_TRUE(same.saveRecentPaths());
+    }
+    ASSERT_EQ(::stat((settingsFolder() + "CurrDir").c_str(), &st), 0);
+    EXPECT_EQ(st.st_ino, inode);
+
     presets::PresetCommands next(*fx);
     EXPECT_EQ(next.recentPaths().directory.back(), '/');  // the working folder before loading
     next.loadRecentPaths();
@@ -280,6 +292,12 @@ TEST_F(Settings, RecentPathsAndKeyboardFocusPersist) {
     next.loadRecentPaths();
     EXPECT_EQ(next.recentPaths().bank, "");
     EXPECT_EQ(next.recentPaths().directory, "");
+    // With no folder stored, the dialog starts in its own default folder.
+    ScriptedSelector selector;
+    next.setFileSelector(&selector);
+    next.loadBankFile();
+    ASSERT_EQ(selector.requests.size(), 1u);
+    EXPECT_EQ(selector.requests[0].initialDirectory, "");
     EXPECT_TRUE(next.keyboardFocus());  // any non-zero value
     ASSERT_TRUE(next.setKeyboardFocus(false));
     EXPECT_EQ(textOf(readFile(settingsFolder() + "KeyboardFocus")), "0\n");

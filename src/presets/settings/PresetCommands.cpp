@@ -44,11 +44,18 @@ bool PresetCommands::recallMemoB() { return loadStoredBlock(setting::kMemoB, kPr
 // ---------------------------------------------------------------- recent paths
 
 bool PresetCommands::saveRecentPaths() {
+    // Every instance saves when it goes; most have nothing new to say, and a host that
+    // scans plug-ins creates and destroys many. A value already stored is not rewritten.
+    auto save = [this](const char* name, const std::string& value) {
+        std::string stored;
+        if (store_.readString(name, stored, kMaxRecentPath) && stored == value) return true;
+        return store_.writeString(name, value);
+    };
     const RecentPaths& recent = recentPaths();
-    bool ok = store_.writeString(setting::kCurrDir, recent.directory);
-    ok = store_.writeString(setting::kCurrBank, recent.bank) && ok;
-    ok = store_.writeString(setting::kCurrPreset, recent.preset) && ok;
-    ok = store_.writeString(setting::kCurrMidi, recent.midi) && ok;
+    bool ok = save(setting::kCurrDir, recent.directory);
+    ok = save(setting::kCurrBank, recent.bank) && ok;
+    ok = save(setting::kCurrPreset, recent.preset) && ok;
+    ok = save(setting::kCurrMidi, recent.midi) && ok;
     return ok;
 }
 
