@@ -1,8 +1,7 @@
 // The engine's lifecycle and its processing loop. The loop reads top to bottom as the
-// signal path. Comments marked STAGE show where the LFO, envelope followers, filter,
-// drive, anti-alias filter, clocked delay and reverb plug in and how they are called;
-// until they do, the signal passes those places unchanged (a clocked line behaves like
-// a plain one, the reverb passes its input through).
+// signal path: smoothing, input, filter, line input, drive and envelopes, modulation,
+// feedback, delay lines, fades, gate, filter placement, look-ahead, mix, reverb, ducking,
+// output and bypass.
 #include "Engine.h"
 
 #include <algorithm>
@@ -14,7 +13,6 @@ namespace engine {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 // Keeps the reverb's recursions out of the denormal range when the wet signal is silent.
 constexpr double kWetOffset = 1e-15;
@@ -35,16 +33,6 @@ inline double finiteOrZero(double v) { return std::isfinite(v) ? v : 0.0; }
 template <typename T>
 inline double sampleAt(const T* buffer, int32_t i) {
     return buffer ? static_cast<double>(buffer[i]) : 0.0;
-}
-
-// One step of the LFO phase, kept in (-pi, pi] even for an increment beyond a cycle.
-inline double advancePhase(double phase, double step) {
-    phase += step;
-    if (phase > kPi) {
-        phase -= kTwoPi;
-        if (phase > kPi) phase = std::remainder(phase, kTwoPi);
-    }
-    return phase;
 }
 
 // Right first, then left, then right added: a single buffer named for both sides
@@ -70,8 +58,10 @@ void zeroNonFinite(T* out, int32_t frames) {
 
 Engine::Engine() {
     deriveRateValues(kDefaultSampleRate);
-    // The LFO's shape smoothing starts with a 1000 Hz corner; a newly adopted rate uses 500 Hz.
-    shapeSmoothing_ = 1.0 - std::exp(-kTwoPi * 1000.0 / kDefaultSampleRate);
+    // The LFO's shape smoothing starts with its own 1000 Hz corner; a newly adopted rate
+    // gives it 500 Hz.
+    if (!reverb_.prepare(kDefaultSampleRate)) throw std::bad_alloc();
+    reverb_.retune(Reverb::kSpring);
 
     std::vector<double> delayL(DelayLine::lengthFor(kDefaultSampleRate));
     std::vector<double> delayR(delayL.size());
@@ -94,8 +84,7 @@ void Engine::deriveRateValues(double fs) {
     sampleRate_ = fs;
     smoothingStep_ = smoothingStepFor(fs);
     fadeFactor_ = DelayLine::fadeFactorFor(fs);
-    cutoffCeiling_ = fs / 2.75;
-    twoOverFs_ = 2.0 / fs;
+    svf_.adaptSampleRate(fs);
     gateAttack_ = gateAttackFor(fs);
     duckAttack_ = duckAttackFor(fs);
 }
@@ -104,9 +93,8 @@ void Engine::deriveEnvelopeCoefficients() {
     const double fs = sampleRate_;
     // EnvSpeed lives on 0..1; a value beyond would turn the envelopes unstable.
     const double e = std::min(std::max(envSpeed_.load(), 0.0), 1.0);
-    const double length = 900.0 * e + 100.0;
-    envLength_ = length;
-    envCoefficient_ = 1.0 - std::exp(-kTwoPi * 1000.0 / (length * fs));
+    envLength_ = 900.0 * e + 100.0;
+    envCoefficient_ = EnvelopeFollower::coefficientFor(e, fs);
     gateRelease_ = gateReleaseFor(e, fs);
     duckRelease_ = duckReleaseFor(e, fs);
 }
@@ -127,18 +115,20 @@ bool Engine::adoptSampleRate(double fs) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    // STAGE reverb: if (!reverb_.prepare(fs)) return false;  here, after our own buffers exist
-    // and before anything is swapped; prepare must leave the old buffers in place when it fails.
+    // The reverb's buffers last: when they cannot be had it keeps its old ones, and ours
+    // are dropped with the vectors above, so nothing has changed.
+    if (!reverb_.prepare(fs)) return false;
+    reverb_.retune(reverb_.type());
 
     deriveRateValues(fs);
-    shapeSmoothing_ = 1.0 - std::exp(-kTwoPi * 500.0 / fs);
     lookAhead_.adopt(aheadL, aheadR);
     line_[kLeft].adopt(delayL);
     line_[kRight].adopt(delayR);
     for (auto& flag : timeChanged_) flag.store(0, std::memory_order_release);
     placeHeads();
-    // STAGE drive, anti-alias, filter, lfo: drive_.adaptSampleRate(fs); antiAlias_.adaptSampleRate(fs);
-    // svf_.adaptSampleRate(fs); lfo_.adaptSampleRate(fs);  (the caller retunes the reverb)
+    drive_.adaptSampleRate(fs);
+    antiAlias_.adaptSampleRate(fs);
+    lfo_.adaptSampleRate(fs);
     deriveEnvelopeCoefficients();
     setLfoRate(lfoRate_);
     return true;
@@ -160,7 +150,7 @@ bool Engine::adoptMeterWindow(int32_t samples) {
 
 void Engine::suspend() {
     controls_.settle();
-    // STAGE lfo: lfo_.clearStepTargets();  (square and random step targets to 0)
+    lfo_.clearStepTargets();
     for (int side = 0; side < 2; ++side) {
         timeChanged_[side].store(0, std::memory_order_release);
         line_[side].fadeGain = 1.0;
@@ -177,14 +167,17 @@ void Engine::reset() {
     for (int side = 0; side < 2; ++side) {
         fb_[side] = 0.0;
         gate_[side].envelope = 0.0;
-        modSignal_[side] = 0.0;
         lastLineInput_[side] = 0.0;
+        clock_[side].reset();
     }
     ducker_.envelope = 0.0;
-    lfoPhase_ = 0.0;
-    resoSignal_ = 0.0;
-    // STAGE all: reverb_.reset(); svf_.reset(); drive_.reset(); lfo_.reset(); followers_.reset();
-    // modulation_.reset() (the cutoff factor stays); antiAlias_.reset(); clock_[0..1].reset().
+    reverb_.reset();
+    svf_.reset();
+    drive_.reset();
+    lfo_.reset();
+    followers_.reset();
+    modulation_.reset();  // the cutoff factor stays
+    antiAlias_.reset();
 }
 
 void Engine::placeHeads() {
@@ -235,14 +228,10 @@ void Engine::markTimeChanged(int side) { timeChanged_[side & 1].store(1, std::me
 
 bool Engine::timeChanged(int side) const { return timeChanged_[side & 1].load(std::memory_order_acquire) != 0; }
 
-void Engine::setReverbType(int position) {
-    rvbType_ = position;
-    // STAGE reverb: reverb_.retune(position);
-}
+void Engine::setReverbType(int position) { reverb_.retune(position); }
 
 void Engine::setReverbDamping(double x) {
-    if (std::isfinite(x)) rvbDamp_ = x;
-    // STAGE reverb: reverb_.setDamping(x);
+    if (std::isfinite(x)) reverb_.setDamping(x);
 }
 
 // ------------------------------------------------------------------ processing
@@ -252,30 +241,16 @@ struct Engine::BlockSettings {
     double fbSign[2], dlySign[2];
     double duckThreshold;
     double gateRelease, duckRelease;
-    double phaseStep;
     double modSensGain, envCoefficient, vcoManual, reverbAmount;
     bool filterOn, clockOn, driveOn, reverbOn, bypass;
     int filterMode, filterType, lfoWave;
 };
 
-// With song-position lock, the phase follows the host's position at every block start;
-// without a position the LFO stands still at phase 0. Returns the block's increment.
-double Engine::lockLfoPhase(const BlockTime& time) {
-    double step = lfoPhaseStep_;
-    if (lfoMode_ == kLfoModeSongLocked) {
-        if (time.hasSongPosition && std::isfinite(time.ppqPos)) {
-            const double cycleQuarters = lfoNumerators[clampIndex(lfoNum_, kLfoNumeratorCount)] * 4.0 /
-                                         noteDenominators[clampIndex(lfoDen_, kNoteDenominatorCount)];
-            const double z = time.ppqPos / cycleQuarters;
-            double phase = kTwoPi * (z - std::floor(z));
-            if (phase > kPi) phase -= kTwoPi;
-            lfoPhase_ = phase;
-        } else {
-            step = 0.0;
-            lfoPhase_ = 0.0;
-        }
-    }
-    return step;
+// One clocked step of a line at the rate its controls and modulation signal give.
+inline double Engine::clockStep(int side, double vcoManual, double vcoModDepth) {
+    DelayLine& line = line_[side];
+    const double v = ClockedDelay::rateFor(tables_, vcoManual, vcoModDepth, modulation_.m[side]);
+    return clock_[side].step(v, line.buffer.data(), line.length, line.write, line.feedback, line.read);
 }
 
 // The time fade of one line; at the bottom of a fall the heads move to the time in force.
@@ -291,11 +266,18 @@ inline double Engine::fadeLine(int side, double y, double factor) {
 }
 
 bool Engine::stateIsFinite() const {
-    bool finite = std::isfinite(lfoPhase_) && std::isfinite(cutoffFactor_) && std::isfinite(resoSignal_) &&
-                  std::isfinite(ducker_.envelope);
-    for (int side = 0; side < 2; ++side)
+    bool finite = std::isfinite(lfo_.phase) && std::isfinite(modulation_.cutoffFactor) &&
+                  std::isfinite(ducker_.envelope) && std::isfinite(svf_.f) && std::isfinite(svf_.damping);
+    for (int side = 0; side < 2; ++side) {
+        const ClockedDelay& clock = clock_[side];
         finite = finite && std::isfinite(fb_[side]) && std::isfinite(gate_[side].envelope) &&
-                 std::isfinite(modSignal_[side]) && std::isfinite(lastLineInput_[side]);
+                 std::isfinite(lastLineInput_[side]) && std::isfinite(lfo_.out[side]) &&
+                 std::isfinite(lfo_.target[side]) && std::isfinite(modulation_.m[side]) &&
+                 std::isfinite(followers_.env[side]) && std::isfinite(svf_.low[side]) &&
+                 std::isfinite(svf_.band[side]) && std::isfinite(drive_.sum[side]) &&
+                 std::isfinite(antiAlias_.section[side][1].y1) && std::isfinite(clock.phase) &&
+                 std::isfinite(clock.taken[3]) && std::isfinite(clock.input[3]) && std::isfinite(clock.feedback[3]);
+    }
     for (double c : controls_.current) finite = finite && std::isfinite(c);
     return finite;
 }
@@ -304,7 +286,8 @@ bool Engine::stateIsFinite() const {
 // a reset keeps are brought back to where they belong.
 void Engine::recoverFromFault() {
     reset();
-    if (!std::isfinite(cutoffFactor_)) cutoffFactor_ = 1.0;
+    lfo_.clearStepTargets();
+    if (!std::isfinite(modulation_.cutoffFactor)) modulation_.cutoffFactor = 1.0;
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
 }
@@ -338,15 +321,18 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.lfoWave = lfoWave_;
     s.clockOn = vcoOn_ != 0;
     s.driveOn = driveActive_ != 0;
-    s.reverbOn = rvbOn_ != 0;
+    // A reverb without buffers (its memory could never be had) is not run.
+    s.reverbOn = rvbOn_ != 0 && reverb_.ready();
     s.bypass = bypass_ != 0;
 
-    // STAGE drive: drive_.beginBlock();  (window sums rebuilt from the rings)
+    // Drive window sums rebuilt from the rings.
+    drive_.beginBlock();
 
-    // LFO increment for the block and the song-position lock.
-    // STAGE lfo: lfo_.beginBlock(lfoPhaseStep_), then in the song-locked mode
-    // lfo_.lockToSong(time.hasSongPosition, time.ppqPos, numerator, denominator) replaces this.
-    s.phaseStep = lockLfoPhase(time);
+    // LFO increment for the block, and the song-position lock.
+    lfo_.beginBlock(lfoPhaseStep_);
+    if (lfoMode_ == kLfoModeSongLocked)
+        lfo_.lockToSong(time.hasSongPosition, time.ppqPos, lfoNumerators[clampIndex(lfoNum_, kLfoNumeratorCount)],
+                        noteDenominators[clampIndex(lfoDen_, kNoteDenominatorCount)]);
 
     double c[kSmoothedCount];
     std::memcpy(c, controls_.current, sizeof c);
@@ -371,53 +357,47 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         // Input meter.
         meter_.push(static_cast<float>(xL), static_cast<float>(xR));
 
-        // Filter coefficients, and the filter itself when placed at the input. The
-        // coefficients use last sample's cutoff factor and resonance signal.
+        // Filter coefficients (from last sample's cutoff factor and right modulation
+        // signal), and the filter itself when placed at the input.
         if (s.filterOn) {
-            // STAGE filter: svf_.computeCoefficients(tables_, c[kCutoff], cutoffFactor_, c[kResonance],
-            //                                         c[kResoMod], resoSignal_);
-            if (s.filterMode == kFilterAtInput) {
-                // STAGE filter: svf_.process(xL, xR, s.filterType);
-            }
+            svf_.computeCoefficients(tables_, c[kCutoff], modulation_.cutoffFactor, c[kResonance], c[kResoMod],
+                                     modulation_.m[kRight]);
+            if (s.filterMode == kFilterAtInput) svf_.process(xL, xR, s.filterType);
         }
         // From here on xL, xR are the dry signal.
 
         // Delay-line input, band-limited for the clocked lines.
         double dL = xL, dR = xR;
-        if (s.clockOn) {
-            // STAGE anti-alias: antiAlias_.process(dL, dR);
-        }
+        if (s.clockOn) antiAlias_.process(dL, dR);
 
         // Drive window and envelope followers (on |d| before the drive gain), then drive.
-        // STAGE drive: drive_.step(dL, dR, c[kDriveGain]);
-        // STAGE envelopes: followers_.step(dL, dR, s.modSensGain, s.envCoefficient);
-        if (s.driveOn) {
-            // STAGE drive: drive_.apply(dL, dR);
-        }
+        drive_.step(dL, dR, c[kDriveGain]);
+        followers_.step(dL, dR, s.modSensGain, s.envCoefficient);
+        if (s.driveOn) drive_.apply(dL, dR);
         lastLineInput_[kLeft] = dL;
         lastLineInput_[kRight] = dR;
 
-        // Modulation: LFO shapes, the blend with the envelopes into modSignal_, the cutoff
-        // factor and the resonance signal; the phase moves on.
-        // STAGE lfo: lfo_.step(tables_, s.lfoWave, c[kLrOffset]);  (replaces the advance below)
-        // STAGE modulation: modulation_.step(tables_, lfo_.out, followers_.env, c[kModSource],
-        //                                    c[kCutoffMod]);  (replaces modSignal_, cutoffFactor_,
-        //                                    resoSignal_)
-        lfoPhase_ = advancePhase(lfoPhase_, s.phaseStep);
+        // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
+        lfo_.step(tables_, s.lfoWave, c[kLrOffset]);
+        modulation_.step(tables_, lfo_.out, followers_.env, c[kModSource], c[kCutoffMod]);
 
-        // Feedback network input, and the muted line inputs.
+        // Feedback network input, and the muted line inputs (into the clock histories
+        // whether the clock runs or not).
         const FeedbackInput f = feedbackInput(fb_, c[kFbGainL], c[kFbGainR], c[kFbPanL], c[kFbPanR]);
         const double lineInL = dL * c[kMuteGainL];
         const double lineInR = dR * c[kMuteGainR];
-        // STAGE clock: clock_[kLeft].push(lineInL, f.left); clock_[kRight].push(lineInR, f.right);
-        //              (every sample, whether the clock is on or off)
+        clock_[kLeft].push(lineInL, f.left);
+        clock_[kRight].push(lineInR, f.right);
 
-        // Delay lines (the clocked step replaces the plain one while the clock is on).
-        // STAGE clock: if (s.clockOn) y = clock_[side].step(ClockedDelay::rateFor(tables_, s.vcoManual,
-        //              c[kVcoMod], modSignal_[side]), line.buffer.data(), line.length, line.write,
-        //              line.feedback, line.read); else the plain step below.
-        double yL = line_[kLeft].step(lineInL, f.left);
-        double yR = line_[kRight].step(lineInR, f.right);
+        // Delay lines: clocked, or one step per sample.
+        double yL, yR;
+        if (s.clockOn) {
+            yL = clockStep(kLeft, s.vcoManual, c[kVcoMod]);
+            yR = clockStep(kRight, s.vcoManual, c[kVcoMod]);
+        } else {
+            yL = line_[kLeft].step(lineInL, f.left);
+            yR = line_[kRight].step(lineInR, f.right);
+        }
 
         // Delay-time fades.
         yL = fadeLine(kLeft, yL, fadeFactor_);
@@ -432,7 +412,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         double fedL = yL, fedR = yR;
         if (s.filterOn && s.filterMode != kFilterAtInput) {
             double zL = yL, zR = yR;
-            // STAGE filter: svf_.process(zL, zR, s.filterType);
+            svf_.process(zL, zR, s.filterType);
             heardL = zL;
             heardR = zR;
             if (s.filterMode == kFilterInFeedback) {
@@ -457,10 +437,8 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         double wetL = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
         double wetR = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
 
-        // Reverb.
-        if (s.reverbOn) {
-            // STAGE reverb: if (reverb_.ready()) reverb_.process(wetL, wetR, s.reverbAmount);
-        }
+        // Reverb; while it is off its tail waits.
+        if (s.reverbOn) reverb_.process(wetL, wetR, s.reverbAmount);
 
         // Ducking by the louder key channel.
         ducker_.follow(std::max(std::fabs(keyInL), std::fabs(keyInR)), duckAttack_, s.duckRelease);
@@ -482,9 +460,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
     std::memcpy(controls_.current, c, sizeof c);
 
-    // While the clock is off, the anti-alias filter is primed with lastLineInput_ so that
+    // While the clock is off, the anti-alias filter holds the last line inputs, so that
     // switching the clock on starts without a step.
-    // STAGE anti-alias: if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
+    if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
 
     // Whatever got through, no non-finite sample reaches the host, and a poisoned state
     // starts over from silence.

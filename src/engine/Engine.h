@@ -7,13 +7,20 @@
 #include <cstdint>
 #include <vector>
 
+#include "AntiAliasFilter.h"
+#include "ClockedDelay.h"
 #include "DelayLine.h"
+#include "Drive.h"
 #include "EngineTables.h"
+#include "EnvelopeFollower.h"
 #include "FeedbackMix.h"
 #include "InputMeter.h"
+#include "Lfo.h"
 #include "NoteTables.h"
 #include "Relaxed.h"
+#include "Reverb.h"
 #include "Smoother.h"
+#include "StateVariableFilter.h"
 
 namespace engine {
 
@@ -41,7 +48,7 @@ public:
     // ---- lifecycle; the caller holds the engine lock ----
     double sampleRate() const { return sampleRate_; }
     // Rebuilds every sample-rate dependent value and buffer when fs differs from the
-    // current rate; returns true when it did (the caller then re-applies the reverb type).
+    // current rate, the reverb retuned for its current type; returns true when it did.
     // A rate outside 4096..200000 Hz counts as 44100. When memory for the new buffers
     // cannot be had, everything stays as it was and the answer is false.
     bool adoptSampleRate(double fs);
@@ -148,10 +155,14 @@ public:
     double fadeGain(int side) const { return line_[side & 1].fadeGain; }
     double smoothingStep() const { return smoothingStep_; }
     double fadeFactor() const { return fadeFactor_; }
-    double shapeSmoothing() const { return shapeSmoothing_; }
+    double shapeSmoothing() const { return lfo_.shapeSmoothing; }
     double envelopeCoefficient() const { return envCoefficient_; }
     // The pre-delay in ms that a side's controls give: a fraction of its time, at most the time.
     double preDelayTime(int side) const;
+    const Reverb& reverb() const { return reverb_; }
+    int32_t driveWindow() const { return drive_.window; }
+    // The random LFO shape's generator starts from this seed (tests make runs repeatable).
+    void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
 
 private:
     // What the loop reads once per block: switches, signs and coefficients that other
@@ -167,7 +178,7 @@ private:
     void deriveEnvelopeCoefficients();
     void placeLine(int side);
     double fadeLine(int side, double y, double factor);
-    double lockLfoPhase(const BlockTime& time);
+    double clockStep(int side, double vcoManual, double vcoModDepth);
     bool stateIsFinite() const;
     void recoverFromFault();
 
@@ -177,11 +188,6 @@ private:
     Relaxed<double> sampleRate_{kDefaultSampleRate};
     double smoothingStep_ = 0.0;
     double fadeFactor_ = 0.0;
-    double cutoffCeiling_ = 0.0;  // fs / 2.75, the filter's highest corner
-    double twoOverFs_ = 0.0;
-    // The LFO's square/saw/random smoothing: a 1000 Hz corner until a new rate is
-    // adopted, 500 Hz from then on.
-    double shapeSmoothing_ = 0.0;
     double gateAttack_ = 0.0, duckAttack_ = 0.0;
     Relaxed<double> gateRelease_{0.0}, duckRelease_{0.0}, envCoefficient_{0.0}, envLength_{0.0};
 
@@ -200,8 +206,8 @@ private:
     Relaxed<double> delayMs_[2] = {{2000.0}, {2000.0}};
     Relaxed<int32_t> preNum_[2] = {{0}, {0}}, preDen_[2] = {{1}, {1}};
     std::atomic<uint8_t> timeChanged_[2] = {{0}, {0}};
-    Relaxed<int32_t> rvbOn_{0}, rvbMode_{0}, rvbType_{0};
-    Relaxed<double> rvbDamp_{0.1}, rvbAmt_{0.0};
+    Relaxed<int32_t> rvbOn_{0}, rvbMode_{0};
+    Relaxed<double> rvbAmt_{0.0};
     Relaxed<int32_t> bypass_{0};
     Relaxed<int32_t> hostTimeFlag_{0};
 
@@ -213,12 +219,14 @@ private:
     Ducker ducker_;
     InputMeter meter_;
 
-    // Modulation outputs the filter and the clock read. Until the LFO and envelope
-    // followers run they stay at their neutral values; the phase already advances.
-    double lfoPhase_ = 0.0;
-    double modSignal_[2] = {0.0, 0.0};
-    double cutoffFactor_ = 1.0;
-    double resoSignal_ = 0.0;
+    Lfo lfo_;
+    EnvelopeFollower followers_;
+    ModulationSignals modulation_;
+    StateVariableFilter svf_;
+    Drive drive_;
+    AntiAliasFilter antiAlias_;
+    ClockedDelay clock_[2];
+    Reverb reverb_;
     // Each line's last input after the drive, which primes the anti-alias filter while
     // the clock mode is off.
     double lastLineInput_[2] = {0.0, 0.0};

@@ -86,7 +86,7 @@ TEST(Allocation, ProcessingAllocatesNothing) {
 // Whichever of the new buffers cannot be had, the engine keeps its rate, its buffers and
 // its sound; with memory available the change then succeeds.
 TEST(Allocation, FailedSampleRateChangeKeepsEverything) {
-    for (int fail = 1; fail <= 4; ++fail) {
+    for (int fail = 1; fail <= 5; ++fail) {
         Rig rig;
         rig.e.setDelayTime(kLeft, 20.0);
         rig.settle();
@@ -99,12 +99,14 @@ TEST(Allocation, FailedSampleRateChangeKeepsEverything) {
         EXPECT_EQ(rig.e.sampleRate(), 44100.0) << fail;
         EXPECT_EQ(rig.e.delayBufferLength(), 441001) << fail;
         EXPECT_EQ(rig.e.lookAheadLength(), 44) << fail;
+        EXPECT_EQ(rig.e.reverb().mask(), 0x7fff) << fail;
         const int expected = slotsFor(20.0, 44100.0) + 44;
         EXPECT_EQ(firstAbove(rig.runLeft(impulse(expected + 5)).left, tol::kSilent), expected) << fail;
     }
     Rig rig;
     EXPECT_TRUE(rig.e.adoptSampleRate(96000.0));
     EXPECT_EQ(rig.e.delayBufferLength(), 960001);
+    EXPECT_EQ(rig.e.reverb().mask(), 0xffff);
 }
 
 TEST(Allocation, FailedMeterWindowChangeKeepsTheOldRings) {
