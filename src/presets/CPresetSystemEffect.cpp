@@ -13,11 +13,10 @@ using presets::kProgramNameSize;
 
 namespace {
 constexpr int kChunkSize = 129337;
-constexpr int kScratchSize = 16376;
 constexpr int kNumControllers = 128;
 // Controller 120 and above are the channel-mode messages, which are never learned.
 constexpr int kFirstChannelModeController = 120;
-const float kNotAssignedValue = presets::controllerStepValue(presets::kNotAssignedStep, presets::kAssignmentSteps);
+constexpr float kNotAssignedValue = presets::controllerStepValue(presets::kNotAssignedStep, presets::kAssignmentSteps);
 
 // The effect whose parameters this thread is moving from a MIDI controller. Such changes
 // store the value like any other, but are no touch: learn and forget ignore them.
@@ -36,7 +35,6 @@ CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, 1, kNumParams),
       store_(new presets::ProgramRecord[kNumPrograms]()),
       chunkBuffer_(kChunkSize),
-      scratchBuffer_(kScratchSize),
       assignmentValues_(new std::atomic<float>[kNumParams]),
       controllerMap_(new std::atomic<VstInt32>[kNumParams]),
       reverseControllerMap_(new std::atomic<VstInt32>[kNumControllers]) {
@@ -226,8 +224,8 @@ VstInt32 CPresetSystemEffect::getChunk(void** data, bool isPreset) {
     if (!data) return 0;
     std::vector<uint8_t> chunk = presets::PresetCodec(*this).buildChunk();
     if (chunk.empty()) return 0;
-    // The buffer is reused for every call: the host reads it until its next call.
-    chunkBuffer_.assign(chunk.begin(), chunk.end());
+    // The host reads the buffer until its next call.
+    chunkBuffer_.swap(chunk);
     *data = chunkBuffer_.data();
     return static_cast<VstInt32>(chunkBuffer_.size());
 }

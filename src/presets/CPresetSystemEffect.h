@@ -80,8 +80,8 @@ protected:
     std::atomic<bool> applyingProgram_{false};
     presets::PresetEditorHooks* presetEditor_ = nullptr;
 
+    // What getChunk last returned; chunks are read in place, without a copy.
     std::vector<unsigned char> chunkBuffer_;
-    std::vector<unsigned char> scratchBuffer_;
 
     // Controller assignment: values of 60..119, the map and its reverse. The audio thread
     // (processEvents) and the editor's thread both read and write them without a lock.

@@ -54,8 +54,6 @@ int controllerStep(float x, int n) {
     return static_cast<int>(position);
 }
 
-float controllerStepValue(int k, int n) { return (static_cast<float>(k) + 0.5f) / static_cast<float>(n); }
-
 const char* controllerName(int step) {
     static const NameTable table;
     if (step < 0 || step >= kControllerDisplaySteps) return table.texts[kControllerDisplaySteps - 1];

@@ -15,7 +15,7 @@ constexpr int kControllerDisplaySteps = 130;
 // assignment value reads as "not assigned".
 int controllerStep(float x, int n);
 // The value that stands for step k among n: (k + 0.5) / n.
-float controllerStepValue(int k, int n);
+constexpr float controllerStepValue(int k, int n) { return (static_cast<float>(k) + 0.5f) / static_cast<float>(n); }
 
 // Entry `step` (0..129) of the controller name table: a controller's name, "control N"
 // for the unnamed ones, "not assigned" for 128 and the empty text for 129 and anything
