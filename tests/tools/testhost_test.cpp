@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -65,6 +66,7 @@ TEST(TestHostLoading, FailuresSayWhatWentWrong) {
     const std::string text = testing::TempDir() + "not-a-library-" + std::to_string(getpid()) + ".so";
     std::ofstream(text) << "plain text";
     EXPECT_EQ(loadFailure(host, text), LoadError::Kind::NotLoadable);
+    std::remove(text.c_str());
     EXPECT_EQ(loadFailure(host, NOT_A_PLUGIN), LoadError::Kind::NoEntryPoint);
     EXPECT_EQ(loadFailure(host, PROBE_NULL_PLUGIN), LoadError::Kind::NullEffect);
     EXPECT_EQ(loadFailure(host, PROBE_BAD_MAGIC_PLUGIN), LoadError::Kind::BadMagic);
