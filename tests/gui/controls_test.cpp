@@ -1,4 +1,6 @@
 // The toolkit's stock controls: value laws, edit brackets and notifications.
+#include <tuple>
+
 #include "GuiTest.h"
 
 using namespace guitest;
@@ -69,8 +71,11 @@ TEST_F(Controls, KnobWheelStepsByTheWheelIncrement) {
 }
 
 TEST_F(Controls, HorizontalSwitchPositionsAcrossTheBitmap) {
-    resources::setOverride(142, codedStrip(19, 9, 2));
-    resources::setOverride(143, codedStrip(26, 9, 3));
+    for (auto [id, width, frames] : {std::tuple{142, 19, 2}, std::tuple{143, 26, 3}}) {
+        cairo_surface_t* strip = codedStrip(width, 9, frames);
+        resources::setOverride(id, strip);
+        cairo_surface_destroy(strip);
+    }
     auto* b2 = new CBitmap(142);
     auto* b3 = new CBitmap(143);
     auto* two = add(new CHorizontalSwitch(CRect(109, 90, 128, 99), &listener, 88, 2, 9, 2, b2));

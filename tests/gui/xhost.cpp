@@ -196,6 +196,7 @@ int runPlugin(const char* path) {
     fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0);
     ERect* rect = nullptr;
     fx->dispatcher(fx, effEditGetRect, 0, 0, &rect, 0);
+    int width = rect ? rect->right - rect->left : 0, height = rect ? rect->bottom - rect->top : 0;  // the rect dies with the effect
     VstIntPtr opened = fx->dispatcher(fx, effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(parent)), 0);
     for (int i = 0; i < 5; ++i) {
         fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
@@ -208,8 +209,8 @@ int runPlugin(const char* path) {
     fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
     dlclose(lib);
     drainErrors();
-    std::printf("PLUGIN open=%d rect=%dx%d children=%d after=%d errors=%d\n", static_cast<int>(opened),
-                rect ? rect->right - rect->left : 0, rect ? rect->bottom - rect->top : 0, during, after, errors);
+    std::printf("PLUGIN open=%d rect=%dx%d children=%d after=%d errors=%d\n", static_cast<int>(opened), width, height,
+                during, after, errors);
     return opened == 1 && during == 1 && after == 0 && errors == 0 ? 0 : 1;
 }
 
