@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/cbitmap.h"
+#include "core/cdocument.h"
 #include "core/cdrawcontext.h"
 #include "core/cfileselector.h"
 #include "core/cframe.h"

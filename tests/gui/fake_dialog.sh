@@ -6,6 +6,7 @@ if [ -n "$FAKE_DIALOG_ARGS" ]; then
 fi
 case "$FAKE_DIALOG_MODE" in
   cancel) exit 1 ;;
+  exit3) exit 3 ;;
   slow) sleep 30 ; echo /tmp/late.qel ;;
   env) printf '%s\n' "${LD_LIBRARY_PATH:-unset}" ;;
   *) printf '%s\n' "${FAKE_DIALOG_PATH:-/tmp/chosen preset.qel}" ;;

@@ -141,5 +141,11 @@ void ChildProcess::kill() {
     closePipe();
 }
 
+void ChildProcess::detach() {
+    closePipe();
+    pid = -1;
+    finished = false;
+}
+
 }  // namespace posix
 }  // namespace VSTGUI

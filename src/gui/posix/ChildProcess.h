@@ -26,6 +26,8 @@ public:
     bool wait(int timeoutMs = -1);
     // SIGTERM, then SIGKILL if it has not ended within 500 ms; always reaps.
     void kill();
+    // Lets a running process go on by itself: it is neither killed nor waited for.
+    void detach();
 
     bool isRunning() const { return pid > 0 && !finished; }
     bool hasFinished() const { return finished; }
