@@ -165,6 +165,9 @@ public:
     void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
 
 private:
+    // The plain per-sample loop the tests hold the fast one against.
+    friend struct PlainLoop;
+
     // What the loop reads once per block: switches, signs and coefficients that other
     // threads may change between blocks, taken as one consistent set.
     struct BlockSettings;

@@ -1,0 +1,134 @@
+// The engine's loop is arranged for speed (variants per block, chunked passes, state in
+// locals); PlainLoop.h is the same chain written one stage after another. Both must give
+// the same samples, bit for bit, in both formats, for every combination of switches.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "EngineRig.h"
+#include "PlainLoop.h"
+#include "Scenes.h"
+
+using namespace enginetest;
+using engine::Engine;
+using engine::kLeft;
+using engine::kRight;
+
+namespace {
+
+template <typename T>
+bool sameBits(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+}
+
+template <typename T>
+void plainProcess(Engine& e, const T* inL, const T* inR, const T* key, T* outL, T* outR, int32_t n,
+                  const engine::BlockTime& time) {
+    engine::PlainLoop::process(e, inL, inR, key, key, outL, outR, n, time);
+}
+
+template <typename T>
+void expectSameAsPlain(const Scene& scene) {
+    Engine fast, plain;
+    std::vector<T> fastL, fastR, plainL, plainR;
+    renderScene<T>(fast, scene, fastL, fastR);
+    renderScene<T>(plain, scene, plainL, plainR, plainProcess<T>);
+    EXPECT_TRUE(sameBits(fastL, plainL)) << scene.name << " left, " << sizeof(T) * 8 << " bit";
+    EXPECT_TRUE(sameBits(fastR, plainR)) << scene.name << " right, " << sizeof(T) * 8 << " bit";
+}
+
+TEST(FastLoop, BusyScenesGiveThePlainLoopsSamples) {
+    for (const Scene& scene : scenes()) {
+        expectSameAsPlain<double>(scene);
+        expectSameAsPlain<float>(scene);
+    }
+}
+
+// Every combination of the switches the fast loop chooses its variant by (filter placement,
+// clock, reverb type, drive) and the LFO shapes, each with its own random continuous settings
+// that move halfway through (so the glides run), and a delay time change (so a fade runs).
+TEST(FastLoop, EveryVariantGivesThePlainLoopsSamples) {
+    uint32_t seed = 2024;
+    auto uniform = [&seed](double lo, double hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * (seed >> 8) / 16777216.0;
+    };
+    int variant = 0;
+    for (int placement = 0; placement < 4; ++placement)
+        for (int clock = 0; clock < 2; ++clock)
+            for (int reverb = 0; reverb < 3; ++reverb)
+                for (int drive = 0; drive < 2; ++drive, ++variant) {
+                    double v[16];
+                    for (double& x : v) x = uniform(0.0, 1.0);
+                    const int wave = variant % 5;
+                    Scene scene{"variant",
+                                [=](Engine& e) {
+                                    shortLines(e, 3.0 + 30.0 * v[0], 3.0 + 30.0 * v[1]);
+                                    e.setFilterOn(placement > 0);
+                                    e.setFilterMode(placement > 0 ? placement - 1 : variant % 3);
+                                    e.setFilterType(variant % 3);
+                                    e.setCutoffTarget(100.0 + 8000.0 * v[2]);
+                                    e.setResonanceTarget(v[3]);
+                                    e.setCutoffModTarget(2.0 * v[4] - 1.0);
+                                    e.setResoModTarget(2.0 * v[5] - 1.0);
+                                    e.setVcoOn(clock == 1);
+                                    e.setVcoManual(2.0 * v[6] - 1.0);
+                                    e.setVcoModTarget(variant % 4 == 0 ? 0.0 : 2.0 * v[7] - 1.0);
+                                    e.setReverbOn(reverb > 0);
+                                    e.setReverbType(reverb == 2 ? 1 : 0);
+                                    e.setReverbAmount(v[8]);
+                                    e.setReverbMode(variant % 2);
+                                    e.setDriveTarget(1.0 + 15.0 * v[9], drive == 1);
+                                    e.setLfoWave(wave);
+                                    e.setLfoRate(0.1 + 20.0 * v[10]);
+                                    e.setLrOffsetTarget(3.0 * v[11] - 1.5);
+                                    e.setModSourceTarget(v[12]);
+                                    e.setFeedbackGainTarget(kLeft, 0.9 * v[13]);
+                                    e.setFeedbackGainTarget(kRight, 0.9 * v[14]);
+                                    e.setFeedbackPanTarget(kLeft, v[15]);
+                                    e.setGateThresholdTarget(kRight, 0.1 * v[15]);
+                                    e.setMixTarget(v[3]);
+                                },
+                                [=](Engine& e) {
+                                    e.setCutoffTarget(200.0 + 3000.0 * v[4]);
+                                    e.setVcoModTarget(v[5]);
+                                    e.setMixTarget(v[6]);
+                                    e.setDriveTarget(8.0, drive == 1);
+                                    e.setDelayTime(kLeft, 5.0 + 10.0 * v[7]);
+                                    e.setBypass(variant % 7 == 0);
+                                }};
+                    SCOPED_TRACE(variant);
+                    expectSameAsPlain<double>(scene);
+                    expectSameAsPlain<float>(scene);
+                }
+}
+
+// Mono output (one buffer named for both sides), in-place processing and missing channels
+// go through the same writer in both loops.
+TEST(FastLoop, BufferLayoutsGiveThePlainLoopsSamples) {
+    const Scene& scene = *findScene("everything-song-locked");
+    Engine fast, plain;
+    for (Engine* e : {&fast, &plain}) {
+        scene.setup(*e);
+        e->suspend();
+    }
+    const Signal l = noise(3000, 1), r = noise(3000, 2);
+    std::vector<float> fl(l.begin(), l.end()), fr(r.begin(), r.end());
+    std::vector<float> monoFast(3000), monoPlain(3000), ioFastL = fl, ioFastR = fr, ioPlainL = fl, ioPlainR = fr;
+    fast.process(fl.data(), fr.data(), nullptr, nullptr, monoFast.data(), monoFast.data(), 3000, {});
+    engine::PlainLoop::process<float>(plain, fl.data(), fr.data(), nullptr, nullptr, monoPlain.data(),
+                                      monoPlain.data(), 3000, {});
+    EXPECT_TRUE(sameBits(monoFast, monoPlain));
+    fast.process(ioFastL.data(), ioFastR.data(), ioFastL.data(), nullptr, ioFastL.data(), ioFastR.data(), 3000, {});
+    engine::PlainLoop::process<float>(plain, ioPlainL.data(), ioPlainR.data(), ioPlainL.data(), nullptr,
+                                      ioPlainL.data(), ioPlainR.data(), 3000, {});
+    EXPECT_TRUE(sameBits(ioFastL, ioPlainL));
+    EXPECT_TRUE(sameBits(ioFastR, ioPlainR));
+    const float* none = nullptr;
+    float* nowhere = nullptr;
+    fast.process(none, fr.data(), none, none, nowhere, monoFast.data(), 3000, {});
+    engine::PlainLoop::process<float>(plain, none, fr.data(), none, none, nowhere, monoPlain.data(), 3000, {});
+    EXPECT_TRUE(sameBits(monoFast, monoPlain));
+}
+
+}  // namespace
