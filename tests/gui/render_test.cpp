@@ -229,6 +229,30 @@ TEST_F(Render, PreviewPanelsForPeople) {
     // Not an assertion of looks: writes the panel at two settings for a person to view.
     artwork::install();
     buildPanel(frame, 0.75f, 0.75f);
+    auto* name = new CTextEdit(CRect(210, 156.5, 322, 169.5), nullptr, 98, "Long Dotted Echo");
+    name->setFont(kNormalFontVerySmall);
+    name->setFontColor(MakeCColor(36, 36, 32));
+    name->setBackColor(MakeCColor(189, 207, 218));
+    name->setFrameColor(MakeCColor(36, 36, 32));
+    frame->addView(name);
+    auto* menu = new COptionMenu(CRect(322, 157, 335, 169), nullptr, 110, nullptr, nullptr, 7680);
+    for (int i = 0; i < 61; ++i) menu->addEntry(i == 0 ? "Default" : ("Factory preset " + std::to_string(i)).c_str());
+    menu->setNbItemsPerColumn(16);
+    menu->setCurrent(12);
+    frame->addView(menu);
     frame->idle();
     EXPECT_TRUE(screen->writePng(std::string(GUI_OUTPUT_DIR) + "/panel_075.png"));
+    screen->click(328, 162);
+    screen->move(500, 100);
+    frame->idle();
+    EXPECT_TRUE(screen->writePng(std::string(GUI_OUTPUT_DIR) + "/panel_menu.png"));
+    screen->key(0, VKEY_ESCAPE);
+    screen->advance(1000);
+    screen->click(300, 163);
+    frame->idle();
+    EXPECT_TRUE(screen->writePng(std::string(GUI_OUTPUT_DIR) + "/panel_name.png"));
+    screen->key(0, VKEY_ESCAPE);
+    CMessageBox::show(frame, "Could not open manual file", "Make sure Acrobat Reader is installed");
+    frame->idle();
+    EXPECT_TRUE(screen->writePng(std::string(GUI_OUTPUT_DIR) + "/panel_message.png"));
 }

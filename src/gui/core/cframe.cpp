@@ -259,6 +259,11 @@ void CFrame::draw(CDrawContext* context) {
     CView::setDirty(false);
 }
 
+void CFrame::setBackground(CBitmap* bitmap) {
+    CView::setBackground(bitmap);
+    invalidRect(size);
+}
+
 uint32_t CFrame::getTicks() const { return platform ? platform->getTicks() : monotonicTicks(); }
 
 int32_t CFrame::getKnobMode() const { return editor ? editor->getKnobMode() : kCircularMode; }

@@ -134,6 +134,7 @@ public:
                  const CButtonState& buttons) override;
 
     void draw(CDrawContext* context) override;
+    void setBackground(CBitmap* bitmap) override;
     bool isTypeOf(const char* name) const override;
 
 private:

@@ -160,7 +160,7 @@ bool COptionMenu::popup() {
         for (CMenuItem* item : items) widest = std::max(widest, context.getStringWidth(item->getTitle()));
     }
     cairo_surface_destroy(scratch);
-    CCoord columnWidth = std::ceil(widest) + 11 + 6;
+    CCoord columnWidth = std::ceil(widest) + 11 + 10;  // check mark, text, right margin
     CCoord width = columns * columnWidth + 2 * kBorder;
     CCoord height = rows * kRowHeight + 2 * kBorder;
     const CRect& frameRect = parentFrame->getViewSize();
