@@ -372,3 +372,54 @@ TEST(VantelBench, PrintsCostAndRatioPerConfiguration) {
         << run.out;
     EXPECT_NE(run.out.find("ratio = cost of Probe / cost of Probe"), std::string::npos);
 }
+
+namespace {
+
+// The line of parameter `index` in `vantel info`'s table (its display text is the last column).
+std::string infoLine(const std::string& out, int index) {
+    std::istringstream lines(out);
+    std::string line;
+    const std::regex row("^ *" + std::to_string(index) + " +[A-Za-z/].*");
+    while (std::getline(lines, line))
+        if (std::regex_match(line, row)) return line;
+    return "";
+}
+
+TEST(VantelConvert, FilesMadeFromOneStateCarryItIntoAnother) {
+    const std::string preset = temp("pingpong.qel"), bank = temp("bank.qeb"), midi = temp("midi.qem");
+    ASSERT_EQ(vantel("convert --program 'Ping Pong' --to preset " + quoted(preset)).status, 0);
+    ASSERT_EQ(vantel("convert --set Mix=0.25 --to bank " + quoted(bank)).status, 0);
+    ASSERT_EQ(vantel("convert --to midi " + quoted(midi)).status, 0);
+    std::ifstream p(preset, std::ios::binary | std::ios::ate), b(bank, std::ios::binary | std::ios::ate),
+        m(midi, std::ios::binary | std::ios::ate);
+    EXPECT_EQ(p.tellg(), 2129);
+    EXPECT_EQ(b.tellg(), 127409);
+    EXPECT_EQ(m.tellg(), 1961);
+
+    // The preset lands in the current program of a fresh instance: its name and values.
+    const auto pingPong = vantel("info --program 'Ping Pong'");
+    const auto loaded = vantel("info --preset " + quoted(preset));
+    ASSERT_EQ(loaded.status, 0) << loaded.err;
+    for (int index : {2, 3, 5, 6, 24, 35})
+        EXPECT_EQ(infoLine(loaded.out, index), infoLine(pingPong.out, index)) << index;
+    // A bank makes program 0 current, here with the Mix it was saved with.
+    const auto fromBank = vantel("info --bank " + quoted(bank));
+    ASSERT_EQ(fromBank.status, 0) << fromBank.err;
+    EXPECT_NE(infoLine(fromBank.out, 2).find("D:75<>25:W"), std::string::npos) << infoLine(fromBank.out, 2);
+}
+
+TEST(VantelConvert, WrongKindsAndMissingFilesAreRefused) {
+    const std::string preset = temp("kind.qel");
+    ASSERT_EQ(vantel("convert --to preset " + quoted(preset)).status, 0);
+    auto wrong = vantel("info --bank " + quoted(preset));  // a preset is no bank
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_FALSE(wrong.err.empty());
+    auto missing = vantel("render --preset /nonexistent/x.qel " + quoted(temp("never.wav")));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(exists(temp("never.wav")));
+    auto badKind = vantel("convert --to poster " + quoted(temp("x")));
+    EXPECT_EQ(badKind.status, 1);
+    EXPECT_NE(badKind.err.find("not a kind of file"), std::string::npos);
+}
+
+}  // namespace

@@ -49,7 +49,14 @@ void applySettings(testhost::Plugin& plugin, const std::vector<std::string>& set
 // identical on every run for a given sample rate.
 testhost::Channels<float> demoSignal(double sampleRate);
 
+// --chunk, --bank, --program, --preset, --midi (with --reversed) and --set, in that order:
+// the state a session would restore, then a program, then single settings.
+void applyStateOptions(testhost::Plugin& plugin, Args& args);
+// Moves those options out of `args` into an Args of their own.
+Args takeStateOptions(Args& args);
+
 int runInfo(Args args);
+int runConvert(Args args);
 int runRender(Args args);
 int runBench(Args args, const std::string& self);
 

@@ -47,9 +47,7 @@ std::string pad(const std::string& s, size_t width) { return s + std::string(wid
 }  // namespace
 
 int runInfo(Args args) {
-    std::string program;
-    const bool hasProgram = args.value("--program", program);
-    const auto settings = args.values("--set");
+    Args state = takeStateOptions(args);
     auto rest = args.positionals();
     if (rest.size() > 1) throw Failure("vantel info takes at most one plug-in file.");
     const std::string path = rest.empty() ? defaultPluginPath() : rest[0];
@@ -62,8 +60,7 @@ int runInfo(Args args) {
         throw Failure(e.what());
     }
     plugin->open();
-    if (hasProgram) selectProgram(*plugin, findProgram(*plugin, program));
-    applySettings(*plugin, settings);
+    applyStateOptions(*plugin, state);
     const AEffect& e = *plugin->effect();
 
     char hex[16];

@@ -87,12 +87,6 @@ int outputFormat(const std::string& path, const SF_INFO* input, int channels, in
     return container | SF_FORMAT_PCM_24;
 }
 
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Failure("There is no chunk file at \"" + path + "\" (or it cannot be read).");
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 sf_count_t readFrames(SNDFILE* f, double* p, sf_count_t n) { return sf_readf_double(f, p, n); }
 sf_count_t writeFrames(SNDFILE* f, const float* p, sf_count_t n) { return sf_writef_float(f, p, n); }
 sf_count_t writeFrames(SNDFILE* f, const double* p, sf_count_t n) { return sf_writef_double(f, p, n); }
@@ -206,17 +200,15 @@ void renderLoop(RenderJob& job, Progress& progress) {
 }  // namespace
 
 int runRender(Args args) {
-    std::string pluginPath = defaultPluginPath(), programSpec, tempoText, rateText, blockText, tailText, keyPath,
-                chunkPath;
+    std::string pluginPath = defaultPluginPath(), tempoText, rateText, blockText, tailText, keyPath;
     args.value("--plugin", pluginPath);
-    const bool hasProgram = args.value("--program", programSpec);
-    const auto settings = args.values("--set");
+    // The state options are applied once the plug-in is loaded.
+    Args state = takeStateOptions(args);
     args.value("--tempo", tempoText);
     const bool hasRate = args.value("--rate", rateText);
     args.value("--block", blockText);
     args.value("--tail", tailText);
     const bool hasKey = args.value("--key", keyPath);
-    const bool hasChunk = args.value("--chunk", chunkPath);
     const bool useDouble = args.flag("--double");
     const bool quiet = args.flag("--quiet");
     const auto files = args.positionals();
@@ -260,7 +252,6 @@ int runRender(Args args) {
         job.key.file = &keyFile;
         job.hasKey = true;
     }
-    const std::vector<uint8_t> chunk = hasChunk ? readBytes(chunkPath) : std::vector<uint8_t>{};
 
     // The host: tempo as given; the main input on pins 1-2, the key (when there is one) on
     // pins 3-4 and those pins unconnected otherwise, as a DAW's stereo track would feed them.
@@ -288,10 +279,7 @@ int runRender(Args args) {
     plugin->open();
     plugin->setSampleRate(float(rate));
     plugin->setBlockSize(blockSize);
-    if (hasChunk && plugin->setChunk(chunk) == -1)
-        throw Failure("The plug-in refused the state in \"" + chunkPath + "\".");
-    if (hasProgram) selectProgram(*plugin, findProgram(*plugin, programSpec));
-    applySettings(*plugin, settings);
+    applyStateOptions(*plugin, state);
     plugin->resume();
 
     job.plugin = plugin.get();

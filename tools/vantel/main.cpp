@@ -11,7 +11,8 @@ namespace {
 
 const char kUsage[] =
     "Usage:\n"
-    "  vantel info [PLUGIN.so] [--program N|NAME] [--set NAME=VALUE]...\n"
+    "  vantel info [PLUGIN.so] [--chunk F] [--bank F] [--program N|NAME] [--preset F] [--midi F]\n"
+    "              [--set NAME=VALUE]...\n"
     "      Identity, parameters (name, label, value, display text) and program names,\n"
     "      after selecting a program and setting parameters if asked.\n"
     "\n"
@@ -27,6 +28,10 @@ const char kUsage[] =
     "      --tail SECONDS     silence appended so echoes can ring out (default 2)\n"
     "      --key FILE         key (side-chain) input on inputs 3-4\n"
     "      --chunk FILE       a saved state chunk, loaded before program and parameters\n"
+    "      --bank FILE.qeb    a bank file (makes program 0 current; --program then chooses)\n"
+    "      --preset FILE.qel  a preset file, loaded into the current program\n"
+    "      --midi FILE.qem    MIDI controller assignments\n"
+    "      --reversed         read the files' fields in the opposite byte order\n"
     "      --double           64-bit processing\n"
     "      --plugin PATH      another plug-in file\n"
     "      --quiet            no progress bar\n"
@@ -42,6 +47,11 @@ const char kUsage[] =
     "      --seconds S        audio per repeat (default 1)\n"
     "      --callgrind        instructions per frame, counted by valgrind's callgrind\n"
     "                         (44100 Hz, block 256 unless given; --frames N, default 88200)\n"
+    "\n"
+    "  vantel convert [--chunk F] [--bank F] [--program P] [--preset F] [--midi F]\n"
+    "                 [--set NAME=VALUE]... --to preset|bank|midi|chunk OUT\n"
+    "      Writes the state so built as a preset (the current program), a bank, MIDI\n"
+    "      settings or a host chunk.\n"
     "\n"
     "The plug-in is Vantel.so unless named: $VANTEL_PLUGIN, else next to this program,\n"
     "else the one this build made.\n";
@@ -66,7 +76,8 @@ int main(int argc, char** argv) {
         if (command == "info") return vantel::runInfo(std::move(args));
         if (command == "render") return vantel::runRender(std::move(args));
         if (command == "bench") return vantel::runBench(std::move(args), selfPath());
-        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render and bench.\n\n%s",
+        if (command == "convert") return vantel::runConvert(std::move(args));
+        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render, bench and convert.\n\n%s",
                      command.c_str(), kUsage);
         return 2;
     } catch (const vantel::Failure& e) {
