@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: set up, build, install the plug-in into ~/.vst/ and show what a host sees.
+# The main job: set up, build, install the plug-in into ~/.vst/, show what a host sees of
+# it, and render the built-in demo signal through a few factory programs into out/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -7,4 +8,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 mkdir -p "$HOME/.vst"
 cp "$root/build/Vantel.so" "$HOME/.vst/Vantel.so"
 echo "Installed $HOME/.vst/Vantel.so"
-"$root/build/tools/vantel/vantel" info "$HOME/.vst/Vantel.so"
+vantel="$root/build/tools/vantel/vantel"
+"$vantel" info "$HOME/.vst/Vantel.so"
+
+mkdir -p "$root/out"
+for program in "Default" "Ping Pong" "Meta Flanger" "Rub A Dub" "Bass Drone"; do
+  file="$root/out/demo-$(echo "$program" | tr 'A-Z ' 'a-z-').wav"
+  "$vantel" render --plugin "$HOME/.vst/Vantel.so" --program "$program" --tail 4 --quiet "$file"
+  echo "Rendered the demo through \"$program\" into $file"
+done
