@@ -67,29 +67,32 @@ struct DelayLine {
     // coincide the order decides: with no pre-delay the feedback lands on the fresh input,
     // and with no time either the output is that sum.
     double step(double input, double feedbackIn) {
-        double* slots = buffer.data();
+        return step(buffer.data(), length, write, feedback, read, input, feedbackIn);
+    }
+
+    // The same tick on heads that the processing loop carries in locals.
+    static double step(double* slots, int32_t length, int32_t& write, int32_t& feedback, int32_t& read, double input,
+                       double feedbackIn) {
         slots[write] = input;
         slots[feedback] += feedbackIn;
         const double y = slots[read];
-        advance();
-        return y;
-    }
-
-    void advance() {
         if (++read == length) read = 0;
         if (++feedback == length) feedback = 0;
         if (++write == length) write = 0;
+        return y;
     }
 
     // One sample of the fade: falling while a new time waits, rising back to 1 otherwise.
     // Returns true at the bottom of the fall, where the caller moves the heads.
-    bool stepFade(bool timeWaiting, double factor) {
+    bool stepFade(bool timeWaiting, double factor) { return stepFade(fadeGain, timeWaiting, factor); }
+
+    static bool stepFade(double& gain, bool timeWaiting, double factor) {
         if (!timeWaiting) {
-            if (fadeGain < 1.0) fadeGain = std::min(1.0, fadeGain / factor);
+            if (gain < 1.0) gain = std::min(1.0, gain / factor);
             return false;
         }
-        fadeGain *= factor;
-        return fadeGain <= kFadeFloor;
+        gain *= factor;
+        return gain <= kFadeFloor;
     }
 };
 

@@ -54,9 +54,75 @@ void zeroNonFinite(T* out, int32_t frames) {
 
 }  // namespace
 
+struct Engine::BlockSettings {
+    double dryToOutput, dryToReverb;
+    double fbSign[2], dlySign[2];
+    double duckThreshold;
+    double gateRelease, duckRelease;
+    double modSensGain, envCoefficient, vcoManual, reverbAmount;
+    // A clock rate that holds for the block (VcoMod depth resting at 0), else 0.
+    double steadyClockRate;
+    int placement, reverb, filterType, lfoWave;
+    bool clockOn, driveOn, bypass;
+};
+
+// One chunk of the block in double precision, between the passes.
+struct Engine::Chunk {
+    double rawL[kChunk], rawR[kChunk];  // the host's main input as given (bypass)
+    double inL[kChunk], inR[kChunk];    // the same with non-finite samples as silence
+    double key[kChunk];                 // the louder key channel's magnitude
+    double wetL[kChunk], wetR[kChunk];  // wet pair; the reverb works on it in place
+    double dryL[kChunk], dryR[kChunk];  // dry share at the output: x * dryToOutput * (1 - Mix)
+    double duck[kChunk], gain[kChunk];  // duck gain, output gain
+    // Line and feedback inputs while the clock is off: only the last four reach its histories.
+    double lineL[kChunk], lineR[kChunk], feedL[kChunk], feedR[kChunk];
+};
+
+// The smoothed controls' current values, and which of them still move: a control whose
+// glide step leaves it unchanged stays where it is for the whole block.
+struct Engine::Glides {
+    double c[kSmoothedCount];
+    int moving[kSmoothedCount];
+    int movingCount = 0;
+};
+
+namespace {
+
+// Filter placements as the loop variants know them.
+enum Placement : int { kNoFilter, kFilterIn, kFilterFeedback, kFilterListen };
+enum ReverbRun : int { kReverbOff, kReverbSpring, kReverbPlate };
+// Clock mode off, on with a rate that follows the modulation, on at one rate for the block.
+enum ClockRun : int { kClockOff, kClockModulated, kClockSteady };
+
+inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// A line's heads and fade, carried in locals through a chunk.
+struct LineRun {
+    double* slots;
+    int32_t length, write, feedback, read;
+    double fadeGain;
+
+    void load(DelayLine& line) {
+        slots = line.buffer.data();
+        length = line.length;
+        write = line.write;
+        feedback = line.feedback;
+        read = line.read;
+        fadeGain = line.fadeGain;
+    }
+    void store(DelayLine& line) const {
+        line.write = write;
+        line.feedback = feedback;
+        line.read = read;
+        line.fadeGain = fadeGain;
+    }
+};
+
+}  // namespace
+
 // ------------------------------------------------------------------ construction
 
-Engine::Engine() {
+Engine::Engine() : chunk_(std::make_unique<Chunk>()) {
     deriveRateValues(kDefaultSampleRate);
     // The LFO's shape smoothing starts with its own 1000 Hz corner; a newly adopted rate
     // gives it 500 Hz.
@@ -235,35 +301,16 @@ void Engine::setReverbDamping(double x) {
 }
 
 // ------------------------------------------------------------------ processing
-
-struct Engine::BlockSettings {
-    double dryToOutput, dryToReverb;
-    double fbSign[2], dlySign[2];
-    double duckThreshold;
-    double gateRelease, duckRelease;
-    double modSensGain, envCoefficient, vcoManual, reverbAmount;
-    bool filterOn, clockOn, driveOn, reverbOn, bypass;
-    int filterMode, filterType, lfoWave;
-};
-
-// One clocked step of a line at the rate its controls and modulation signal give.
-inline double Engine::clockStep(int side, double vcoManual, double vcoModDepth) {
-    DelayLine& line = line_[side];
-    const double v = ClockedDelay::rateFor(tables_, vcoManual, vcoModDepth, modulation_.m[side]);
-    return clock_[side].step(v, line.buffer.data(), line.length, line.write, line.feedback, line.read);
-}
-
-// The time fade of one line; at the bottom of a fall the heads move to the time in force.
-inline double Engine::fadeLine(int side, double y, double factor) {
-    DelayLine& line = line_[side];
-    const bool waiting = timeChanged_[side].load(std::memory_order_acquire) != 0;
-    if (line.stepFade(waiting, factor)) {
-        // Lowered before the time is read: a time stored meanwhile raises it again.
-        timeChanged_[side].exchange(0, std::memory_order_acq_rel);
-        placeLine(side);
-    }
-    return y * line.fadeGain;
-}
+//
+// A block runs in chunks of up to kChunk frames, each in three passes:
+//   1. runChunk: the per-sample chain from smoothing to the wet signal and the duck gain,
+//      in one of sixteen variants chosen per block by the filter placement, the clock mode
+//      and the drive switch, so that no sample tests a switch the block cannot change;
+//      the stages' state is carried in locals and written back after the chunk;
+//   2. the reverb over the chunk's wet pair (it feeds nothing back into the chain);
+//   3. the output sum, bypass and the write into the host's buffers.
+// The samples are exactly those of running every stage once per sample in the order of
+// the signal path: the passes only regroup work that does not depend on what follows.
 
 bool Engine::stateIsFinite() const {
     bool finite = std::isfinite(lfo_.phase) && std::isfinite(modulation_.cutoffFactor) &&
@@ -292,6 +339,202 @@ void Engine::recoverFromFault() {
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
 }
 
+template <int P, int ClockKind, bool DriveOn>
+void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
+    // The stages' state in locals, out of reach of the stores into the delay buffers.
+    const EngineTables& tables = tables_;
+    StateVariableFilter svf = svf_;
+    AntiAliasFilter antiAlias = antiAlias_;
+    Drive drive = drive_;
+    EnvelopeFollower followers = followers_;
+    Lfo lfo = lfo_;
+    ModulationSignals modulation = modulation_;
+    ClockedDelay clockL = clock_[kLeft], clockR = clock_[kRight];
+    LineRun lineL, lineR;
+    lineL.load(line_[kLeft]);
+    lineR.load(line_[kRight]);
+    GateEnvelope gateL = gate_[kLeft], gateR = gate_[kRight];
+    Ducker ducker = ducker_;
+    double fbL = fb_[kLeft], fbR = fb_[kRight];
+    double* aheadL = lookAhead_.ring[kLeft].data();
+    double* aheadR = lookAhead_.ring[kRight].data();
+    int32_t aheadIndex = lookAhead_.index;
+    const int32_t aheadLength = lookAhead_.length;
+    double dL = 0.0, dR = 0.0;
+    double* const c = g.c;
+    const double step = smoothingStep_, fade = fadeFactor_, gateAttack = gateAttack_, duckAttack = duckAttack_;
+    constexpr bool Clock = ClockKind != kClockOff;
+
+    // The fade of one line; at the bottom of a fall its heads move to the time in force.
+    auto fadeLine = [this, fade](LineRun& run, int side, double y) {
+        const bool waiting = timeChanged_[side].load(std::memory_order_acquire) != 0;
+        if (DelayLine::stepFade(run.fadeGain, waiting, fade)) {
+            // Lowered before the time is read: a time stored meanwhile raises it again.
+            timeChanged_[side].exchange(0, std::memory_order_acq_rel);
+            run.store(line_[side]);
+            placeLine(side);
+            run.load(line_[side]);
+        }
+        return y * run.fadeGain;
+    };
+
+    for (int32_t i = 0; i < n; ++i) {
+        // Smoothing of the controls still on their way.
+        for (int j = 0; j < g.movingCount; ++j) {
+            const int k = g.moving[j];
+            c[k] = glide(c[k], controls_.target[k].load(), step);
+        }
+
+        // Input gain.
+        double xL = c[kInputGain] * io.inL[i];
+        double xR = c[kInputGain] * io.inR[i];
+
+        // Input meter.
+        meter_.push(static_cast<float>(xL), static_cast<float>(xR));
+
+        // Filter coefficients (from last sample's cutoff factor and right modulation
+        // signal), and the filter itself when placed at the input.
+        if constexpr (P != kNoFilter)
+            svf.computeCoefficients(tables, c[kCutoff], modulation.cutoffFactor, c[kResonance], c[kResoMod],
+                                    modulation.m[kRight]);
+        if constexpr (P == kFilterIn) svf.process(xL, xR, s.filterType);
+        // From here on xL, xR are the dry signal.
+
+        // Delay-line input, band-limited for the clocked lines.
+        dL = xL;
+        dR = xR;
+        if constexpr (Clock) antiAlias.process(dL, dR);
+
+        // Drive window and envelope followers (on |d| before the drive gain), then drive.
+        drive.step(dL, dR, c[kDriveGain]);
+        followers.step(dL, dR, s.modSensGain, s.envCoefficient);
+        if constexpr (DriveOn) drive.apply(dL, dR);
+
+        // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
+        lfo.step(tables, s.lfoWave, c[kLrOffset]);
+        modulation.mix(lfo.out, followers.env, c[kModSource]);
+        if constexpr (P != kNoFilter) modulation.followCutoff(tables, c[kCutoffMod]);
+
+        // Feedback network input, and the muted line inputs.
+        const double fbNow[2] = {fbL, fbR};
+        const FeedbackInput f = feedbackInput(fbNow, c[kFbGainL], c[kFbGainR], c[kFbPanL], c[kFbPanR]);
+        const double lineInL = dL * c[kMuteGainL];
+        const double lineInR = dR * c[kMuteGainR];
+
+        // Delay lines: clocked (the histories take every input), or one step per sample.
+        double yL, yR;
+        if constexpr (Clock) {
+            clockL.push(lineInL, f.left);
+            clockR.push(lineInR, f.right);
+            double vL = s.steadyClockRate, vR = s.steadyClockRate;
+            if constexpr (ClockKind == kClockModulated) {
+                vL = ClockedDelay::rateFor(tables, s.vcoManual, c[kVcoMod], modulation.m[kLeft]);
+                vR = ClockedDelay::rateFor(tables, s.vcoManual, c[kVcoMod], modulation.m[kRight]);
+            }
+            yL = clockL.step(vL, lineL.slots, lineL.length, lineL.write, lineL.feedback, lineL.read);
+            yR = clockR.step(vR, lineR.slots, lineR.length, lineR.write, lineR.feedback, lineR.read);
+        } else {
+            io.lineL[i] = lineInL;
+            io.lineR[i] = lineInR;
+            io.feedL[i] = f.left;
+            io.feedR[i] = f.right;
+            yL = DelayLine::step(lineL.slots, lineL.length, lineL.write, lineL.feedback, lineL.read, lineInL, f.left);
+            yR = DelayLine::step(lineR.slots, lineR.length, lineR.write, lineR.feedback, lineR.read, lineInR, f.right);
+        }
+
+        // Delay-time fades.
+        yL = fadeLine(lineL, kLeft, yL);
+        yR = fadeLine(lineR, kRight, yR);
+
+        // Gate envelopes on the faded outputs.
+        gateL.follow(std::fabs(yL), gateAttack, s.gateRelease);
+        gateR.follow(std::fabs(yR), gateAttack, s.gateRelease);
+
+        // Filter placement: what is fed back and what is heard.
+        double heardL = yL, heardR = yR;
+        if constexpr (P == kFilterFeedback || P == kFilterListen) svf.process(heardL, heardR, s.filterType);
+        const bool feedFiltered = P == kFilterFeedback;
+        fbL = (feedFiltered ? heardL : yL) * s.fbSign[kLeft];
+        fbR = (feedFiltered ? heardR : yR) * s.fbSign[kRight];
+
+        // Look-ahead: what is heard leaves 1 ms after the gate saw it.
+        {
+            const double oldL = aheadL[aheadIndex], oldR = aheadR[aheadIndex];
+            aheadL[aheadIndex] = heardL;
+            aheadR[aheadIndex] = heardR;
+            heardL = oldL;
+            heardR = oldR;
+            if (++aheadIndex == aheadLength) aheadIndex = 0;
+        }
+
+        // Wet signal: gate (squared), polarity, pan, mix.
+        const double gainL = gateL.gain(c[kGateThresholdL]);
+        const double gainR = gateR.gain(c[kGateThresholdR]);
+        const double pL = gainL * gainL * heardL * s.dlySign[kLeft];
+        const double pR = gainR * gainR * heardR * s.dlySign[kRight];
+        const double wR = pL * c[kDlyPanL] + pR * c[kDlyPanR];
+        const double wL = pL + pR - wR;
+        const double dryShare = 1.0 - c[kMix];
+        io.wetL[i] = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
+        io.wetR[i] = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
+
+        // Ducking by the louder key channel; what the output pass needs.
+        ducker.follow(io.key[i], duckAttack, s.duckRelease);
+        io.duck[i] = ducker.gain(s.duckThreshold);
+        io.dryL[i] = xL * s.dryToOutput * dryShare;
+        io.dryR[i] = xR * s.dryToOutput * dryShare;
+        io.gain[i] = c[kOutputGain];
+    }
+
+    // While the clock is off its histories still take the inputs; only the last four stay.
+    if constexpr (!Clock) {
+        for (int32_t i = std::max(0, n - 4); i < n; ++i) {
+            clockL.push(io.lineL[i], io.feedL[i]);
+            clockR.push(io.lineR[i], io.feedR[i]);
+        }
+    }
+    if (n > 0) {
+        lastLineInput_[kLeft] = dL;
+        lastLineInput_[kRight] = dR;
+    }
+
+    svf_ = svf;
+    antiAlias_ = antiAlias;
+    drive_ = drive;
+    followers_ = followers;
+    lfo_ = lfo;
+    modulation_ = modulation;
+    clock_[kLeft] = clockL;
+    clock_[kRight] = clockR;
+    lineL.store(line_[kLeft]);
+    lineR.store(line_[kRight]);
+    gate_[kLeft] = gateL;
+    gate_[kRight] = gateR;
+    ducker_ = ducker;
+    fb_[kLeft] = fbL;
+    fb_[kRight] = fbR;
+    lookAhead_.index = aheadIndex;
+}
+
+// The chunk runner for a placement, clock mode and drive switch.
+Engine::ChunkRunner Engine::runnerFor(int placement, int clock, bool drive) {
+    static constexpr ChunkRunner kRunners[4][3][2] = {
+        {{&Engine::runChunk<kNoFilter, kClockOff, false>, &Engine::runChunk<kNoFilter, kClockOff, true>},
+         {&Engine::runChunk<kNoFilter, kClockModulated, false>, &Engine::runChunk<kNoFilter, kClockModulated, true>},
+         {&Engine::runChunk<kNoFilter, kClockSteady, false>, &Engine::runChunk<kNoFilter, kClockSteady, true>}},
+        {{&Engine::runChunk<kFilterIn, kClockOff, false>, &Engine::runChunk<kFilterIn, kClockOff, true>},
+         {&Engine::runChunk<kFilterIn, kClockModulated, false>, &Engine::runChunk<kFilterIn, kClockModulated, true>},
+         {&Engine::runChunk<kFilterIn, kClockSteady, false>, &Engine::runChunk<kFilterIn, kClockSteady, true>}},
+        {{&Engine::runChunk<kFilterFeedback, kClockOff, false>, &Engine::runChunk<kFilterFeedback, kClockOff, true>},
+         {&Engine::runChunk<kFilterFeedback, kClockModulated, false>, &Engine::runChunk<kFilterFeedback, kClockModulated, true>},
+         {&Engine::runChunk<kFilterFeedback, kClockSteady, false>, &Engine::runChunk<kFilterFeedback, kClockSteady, true>}},
+        {{&Engine::runChunk<kFilterListen, kClockOff, false>, &Engine::runChunk<kFilterListen, kClockOff, true>},
+         {&Engine::runChunk<kFilterListen, kClockModulated, false>, &Engine::runChunk<kFilterListen, kClockModulated, true>},
+         {&Engine::runChunk<kFilterListen, kClockSteady, false>, &Engine::runChunk<kFilterListen, kClockSteady, true>}}
+    };
+    return kRunners[placement][clock][drive ? 1 : 0];
+}
+
 template <typename T>
 void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
                           const BlockTime& time) {
@@ -315,14 +558,18 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.envCoefficient = envCoefficient_;
     s.vcoManual = vcoMan_;
     s.reverbAmount = rvbAmt_;
-    s.filterOn = fltOn_ != 0;
-    s.filterMode = fltMode_;
+    const int filterMode = fltMode_;
+    s.placement = fltOn_ == 0     ? kNoFilter
+                  : filterMode == kFilterAtInput ? kFilterIn
+                  : filterMode == kFilterInFeedback ? kFilterFeedback
+                                                    : kFilterListen;
     s.filterType = fltType_;
     s.lfoWave = lfoWave_;
     s.clockOn = vcoOn_ != 0;
     s.driveOn = driveActive_ != 0;
     // A reverb without buffers (its memory could never be had) is not run.
-    s.reverbOn = rvbOn_ != 0 && reverb_.ready();
+    s.reverb = rvbOn_ == 0 || !reverb_.ready() ? kReverbOff : reverb_.type() == Reverb::kPlate ? kReverbPlate
+                                                                                                : kReverbSpring;
     s.bypass = bypass_ != 0;
 
     // Drive window sums rebuilt from the rings.
@@ -334,131 +581,57 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         lfo_.lockToSong(time.hasSongPosition, time.ppqPos, lfoNumerators[clampIndex(lfoNum_, kLfoNumeratorCount)],
                         noteDenominators[clampIndex(lfoDen_, kNoteDenominatorCount)]);
 
-    double c[kSmoothedCount];
-    std::memcpy(c, controls_.current, sizeof c);
+    Glides g;
+    std::memcpy(g.c, controls_.current, sizeof g.c);
     // The filter corner never starts a block above half the sample rate.
-    c[kCutoff] = std::min(c[kCutoff], sampleRate_ * 0.5);
+    g.c[kCutoff] = std::min(g.c[kCutoff], sampleRate_ * 0.5);
+    for (int k = 0; k < kSmoothedCount; ++k)
+        if (!sameBits(glide(g.c[k], controls_.target[k].load(), smoothingStep_), g.c[k])) g.moving[g.movingCount++] = k;
+    // With the modulation depth resting at 0 the clock runs at VcoMan's rate alone.
+    const bool depthMoves = std::find(g.moving, g.moving + g.movingCount, int(kVcoMod)) != g.moving + g.movingCount;
+    s.steadyClockRate = !depthMoves && g.c[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0) : 0.0;
 
-    const double step = smoothingStep_;
+    const int clock = !s.clockOn ? kClockOff : s.steadyClockRate != 0.0 ? kClockSteady : kClockModulated;
+    const ChunkRunner runChunk = runnerFor(s.placement, clock, s.driveOn);
+    Chunk& io = *chunk_;
     double engineGuard = 0.0;
 
-    for (int32_t i = 0; i < frames; ++i) {
-        // The host may process in place: read the whole frame before writing any of it.
-        const double rawL = sampleAt(inL, i), rawR = sampleAt(inR, i);
-        const double keyInL = finiteOrZero(sampleAt(keyL, i)), keyInR = finiteOrZero(sampleAt(keyR, i));
+    for (int32_t at = 0; at < frames; at += kChunk) {
+        const int32_t n = std::min<int32_t>(kChunk, frames - at);
 
-        // Smoothing.
-        for (int k = 0; k < kSmoothedCount; ++k) c[k] = glide(c[k], controls_.target[k].load(), step);
-
-        // Input gain.
-        double xL = c[kInputGain] * finiteOrZero(rawL);
-        double xR = c[kInputGain] * finiteOrZero(rawR);
-
-        // Input meter.
-        meter_.push(static_cast<float>(xL), static_cast<float>(xR));
-
-        // Filter coefficients (from last sample's cutoff factor and right modulation
-        // signal), and the filter itself when placed at the input.
-        if (s.filterOn) {
-            svf_.computeCoefficients(tables_, c[kCutoff], modulation_.cutoffFactor, c[kResonance], c[kResoMod],
-                                     modulation_.m[kRight]);
-            if (s.filterMode == kFilterAtInput) svf_.process(xL, xR, s.filterType);
-        }
-        // From here on xL, xR are the dry signal.
-
-        // Delay-line input, band-limited for the clocked lines.
-        double dL = xL, dR = xR;
-        if (s.clockOn) antiAlias_.process(dL, dR);
-
-        // Drive window and envelope followers (on |d| before the drive gain), then drive.
-        drive_.step(dL, dR, c[kDriveGain]);
-        followers_.step(dL, dR, s.modSensGain, s.envCoefficient);
-        if (s.driveOn) drive_.apply(dL, dR);
-        lastLineInput_[kLeft] = dL;
-        lastLineInput_[kRight] = dR;
-
-        // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
-        lfo_.step(tables_, s.lfoWave, c[kLrOffset]);
-        modulation_.step(tables_, lfo_.out, followers_.env, c[kModSource], c[kCutoffMod]);
-
-        // Feedback network input, and the muted line inputs (into the clock histories
-        // whether the clock runs or not).
-        const FeedbackInput f = feedbackInput(fb_, c[kFbGainL], c[kFbGainR], c[kFbPanL], c[kFbPanR]);
-        const double lineInL = dL * c[kMuteGainL];
-        const double lineInR = dR * c[kMuteGainR];
-        clock_[kLeft].push(lineInL, f.left);
-        clock_[kRight].push(lineInR, f.right);
-
-        // Delay lines: clocked, or one step per sample.
-        double yL, yR;
-        if (s.clockOn) {
-            yL = clockStep(kLeft, s.vcoManual, c[kVcoMod]);
-            yR = clockStep(kRight, s.vcoManual, c[kVcoMod]);
-        } else {
-            yL = line_[kLeft].step(lineInL, f.left);
-            yR = line_[kRight].step(lineInR, f.right);
+        // The host's samples, all read before any of this chunk is written (in place).
+        for (int32_t i = 0; i < n; ++i) {
+            io.rawL[i] = sampleAt(inL, at + i);
+            io.rawR[i] = sampleAt(inR, at + i);
+            io.inL[i] = finiteOrZero(io.rawL[i]);
+            io.inR[i] = finiteOrZero(io.rawR[i]);
+            io.key[i] = std::max(std::fabs(finiteOrZero(sampleAt(keyL, at + i))),
+                                 std::fabs(finiteOrZero(sampleAt(keyR, at + i))));
         }
 
-        // Delay-time fades.
-        yL = fadeLine(kLeft, yL, fadeFactor_);
-        yR = fadeLine(kRight, yR, fadeFactor_);
-
-        // Gate envelopes on the faded outputs.
-        gate_[kLeft].follow(std::fabs(yL), gateAttack_, s.gateRelease);
-        gate_[kRight].follow(std::fabs(yR), gateAttack_, s.gateRelease);
-
-        // Filter placement: what is fed back and what is heard.
-        double heardL = yL, heardR = yR;
-        double fedL = yL, fedR = yR;
-        if (s.filterOn && s.filterMode != kFilterAtInput) {
-            double zL = yL, zR = yR;
-            svf_.process(zL, zR, s.filterType);
-            heardL = zL;
-            heardR = zR;
-            if (s.filterMode == kFilterInFeedback) {
-                fedL = zL;
-                fedR = zR;
-            }
-        }
-        fb_[kLeft] = fedL * s.fbSign[kLeft];
-        fb_[kRight] = fedR * s.fbSign[kRight];
-
-        // Look-ahead: what is heard leaves 1 ms after the gate saw it.
-        lookAhead_.exchange(heardL, heardR);
-
-        // Wet signal: gate (squared), polarity, pan, mix.
-        const double gainL = gate_[kLeft].gain(c[kGateThresholdL]);
-        const double gainR = gate_[kRight].gain(c[kGateThresholdR]);
-        const double pL = gainL * gainL * heardL * s.dlySign[kLeft];
-        const double pR = gainR * gainR * heardR * s.dlySign[kRight];
-        const double wR = pL * c[kDlyPanL] + pR * c[kDlyPanR];
-        const double wL = pL + pR - wR;
-        const double dryShare = 1.0 - c[kMix];
-        double wetL = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
-        double wetR = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
+        // The chain up to the wet signal.
+        (this->*runChunk)(io, n, s, g);
 
         // Reverb; while it is off its tail waits.
-        if (s.reverbOn) reverb_.process(wetL, wetR, s.reverbAmount);
+        if (s.reverb == kReverbSpring) reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount);
+        if (s.reverb == kReverbPlate) reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount);
 
-        // Ducking by the louder key channel.
-        ducker_.follow(std::max(std::fabs(keyInL), std::fabs(keyInR)), duckAttack_, s.duckRelease);
-        const double duck = ducker_.gain(s.duckThreshold);
-
-        // Output.
-        double left = (xL * s.dryToOutput * dryShare + duck * wetL) * c[kOutputGain];
-        double right = (xR * s.dryToOutput * dryShare + duck * wetR) * c[kOutputGain];
-        engineGuard += (left + right) * 0.0;  // stays 0 unless something went non-finite
-
-        // Bypass: the raw input, while everything above keeps running.
-        if (s.bypass) {
-            left = rawL;
-            right = rawR;
+        // Output, bypass (the raw input, while everything above keeps running), write.
+        for (int32_t i = 0; i < n; ++i) {
+            double left = (io.dryL[i] + io.duck[i] * io.wetL[i]) * io.gain[i];
+            double right = (io.dryR[i] + io.duck[i] * io.wetR[i]) * io.gain[i];
+            engineGuard += (left + right) * 0.0;  // stays 0 unless something went non-finite
+            if (s.bypass) {
+                left = io.rawL[i];
+                right = io.rawR[i];
+            }
+            writeFrame(outL, outR, at + i, left, right);
         }
-
-        writeFrame(outL, outR, i, left, right);
     }
 
-    std::memcpy(controls_.current, c, sizeof c);
+    std::memcpy(controls_.current, g.c, sizeof g.c);
+    // While the filter is off the cutoff factor is formed once, from the block's last sample.
+    if (s.placement == kNoFilter && frames > 0) modulation_.followCutoff(tables_, g.c[kCutoffMod]);
 
     // While the clock is off, the anti-alias filter holds the last line inputs, so that
     // switching the clock on starts without a step.

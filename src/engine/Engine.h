@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "AntiAliasFilter.h"
@@ -172,6 +173,15 @@ private:
     // threads may change between blocks, taken as one consistent set.
     struct BlockSettings;
 
+    // The loop in chunks of at most kChunk frames (Engine.cpp tells how).
+    static constexpr int kChunk = 256;
+    struct Chunk;
+    struct Glides;
+    template <int Placement, int ClockKind, bool DriveOn>
+    void runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g);
+    using ChunkRunner = void (Engine::*)(Chunk&, int32_t, const BlockSettings&, Glides&);
+    static ChunkRunner runnerFor(int placement, int clock, bool drive);
+
     template <typename T>
     void processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
                       const BlockTime& time);
@@ -180,8 +190,6 @@ private:
     void deriveRateValues(double fs);
     void deriveEnvelopeCoefficients();
     void placeLine(int side);
-    double fadeLine(int side, double y, double factor);
-    double clockStep(int side, double vcoManual, double vcoModDepth);
     bool stateIsFinite() const;
     void recoverFromFault();
 
@@ -230,6 +238,7 @@ private:
     AntiAliasFilter antiAlias_;
     ClockedDelay clock_[2];
     Reverb reverb_;
+    std::unique_ptr<Chunk> chunk_;  // the loop's scratch, allocated with the engine
     // Each line's last input after the drive, which primes the anti-alias filter while
     // the clock mode is off.
     double lastLineInput_[2] = {0.0, 0.0};

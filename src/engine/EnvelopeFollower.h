@@ -48,8 +48,18 @@ struct ModulationSignals {
     // blend B: 0 all LFO, 1 all envelope (2e - 1, so silence reads as -1).
     void step(const EngineTables& tables, const double lfoOut[2], const double env[2], double blend,
               double cutoffModDepth) {
+        mix(lfoOut, env, blend);
+        followCutoff(tables, cutoffModDepth);
+    }
+
+    // The two halves of a step. Only the filter reads the cutoff factor, so while it is off
+    // the loop forms the factor once, from the last sample of a block.
+    void mix(const double lfoOut[2], const double env[2], double blend) {
         m[0] = (1.0 - blend) * lfoOut[0] + blend * (2.0 * env[0] - 1.0);
         m[1] = (1.0 - blend) * lfoOut[1] + blend * (2.0 * env[1] - 1.0);
+    }
+
+    void followCutoff(const EngineTables& tables, double cutoffModDepth) {
         const double v = math::octaveFactor(tables, (cutoffModDepth * m[0] + 1.0) * 0.5);
         cutoffFactor = v * v * v;
     }

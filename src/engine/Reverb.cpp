@@ -94,7 +94,7 @@ bool Reverb::prepare(double sampleRate) {
     for (int b = 0; b < kBufferCount; ++b) buffers_[b] = storage_.data() + b * length;
     sampleRate_ = sampleRate;
     mask_ = mask;
-    write_ = 0;
+    tank_.write = 0;
     return true;
 }
 
@@ -104,7 +104,7 @@ void Reverb::retune(int type) {
     const double h = plate ? sampleRate_ * 44.1 * 5 / 1445024700 : sampleRate_ / kSpringScaleDivisor;
     const double* lengths = plate ? kPlateLengths : kSpringLengths;
 
-    write_ = mask_;
+    tank_.write = mask_;
     for (int b = 0; b < kBufferCount; ++b) {
         if (lengths[b] == kUnused) continue;  // the plate leaves group A as it was
         // (int)(mask - h c): the read runs ceil(h c) behind the write. A rate far above the
@@ -130,9 +130,9 @@ void Reverb::setDamping(double x) {
 
 void Reverb::reset() {
     std::fill(storage_.begin(), storage_.end(), 0.0);
-    std::fill(std::begin(s_), std::end(s_), 0.0);
-    bandState_[0] = reverb::BandPassState();
-    bandState_[1] = reverb::BandPassState();
+    const uint32_t write = tank_.write;
+    tank_ = Tank();
+    tank_.write = write;
 }
 
 }  // namespace engine

@@ -120,45 +120,69 @@ public:
     // How far buffer b's read index runs behind its write index, in samples.
     int32_t readDelay(int b) const { return static_cast<int32_t>(delay_[b]); }
     const double* buffer(int b) const { return buffers_[b]; }
-    double dampingState(int i) const { return s_[i]; }
+    double dampingState(int i) const { return tank_.s[i]; }
     reverb::Decay decay() const { return {k1_.load(), k2_.load(), g_.load()}; }
 
     // One sample of the wet pair, cross-faded with the reverb by amount (RvbAmt, 0..1).
     void process(double& left, double& right, double amount) {
-        double yL, yR, level;
-        if (type_.load() == kPlate) {
-            processPlate(left + right, yL, yR);
-            level = kPlateLevel;
-        } else {
-            processSpring(left + right, yL, yR);
-            level = kSpringLevel;
+        if (type_.load() == kPlate)
+            run<kPlate>(&left, &right, 1, amount);
+        else
+            run<kSpring>(&left, &right, 1, amount);
+    }
+
+    // n samples of the wet pair in place through the structure of the given type, which must
+    // be the one in force (it changes only under the engine lock, between blocks). The
+    // damping coefficients are read once for the run; the tank's state lives in locals.
+    template <int Type>
+    void run(double* left, double* right, int n, double amount) {
+        Tank t = tank_;
+        const reverb::Decay d = decay();
+        constexpr double level = Type == kPlate ? kPlateLevel : kSpringLevel;
+        for (int i = 0; i < n; ++i) {
+            double yL, yR;
+            if constexpr (Type == kPlate)
+                plate(t, d, left[i] + right[i], yL, yR);
+            else
+                spring(t, d, left[i] + right[i], yL, yR);
+            t.write = (t.write + 1) & mask_;
+            left[i] = left[i] + (level * yL - left[i]) * amount;
+            right[i] = right[i] + (level * yR - right[i]) * amount;
         }
-        write_ = (write_ + 1) & mask_;
-        left = left + (level * yL - left) * amount;
-        right = right + (level * yR - right) * amount;
+        tank_ = t;
     }
 
 private:
-    uint32_t readIndex(int b) const { return (write_ - delay_[b]) & mask_; }
+    // What changes as the reverb runs, besides the buffers.
+    struct Tank {
+        // One write index serves all buffers: both groups' write indices are set together
+        // at retuning and move together. Each read index is the write index minus a fixed delay.
+        uint32_t write = 0;
+        double s[6] = {};  // damping states
+        reverb::BandPassState band[2];
+    };
 
-    void processSpring(double x, double& yL, double& yR) {
+    uint32_t readIndex(const Tank& t, int b) const { return (t.write - delay_[b]) & mask_; }
+
+    void spring(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
         using reverb::diffuse;
         double* const* B = buffers_;
-        const uint32_t w = write_;
-        const double k1 = k1_.load(), k2 = k2_.load(), g = g_.load();
+        const uint32_t w = t.write;
+        const double k1 = d.k1, k2 = d.k2, g = d.g;
         const double kd = kSpringDiffusion;
+        double* s = t.s;
 
         // Read the three pairs; the first line of each pair is damped.
-        const uint32_t rA1 = readIndex(kA1);
-        reverb::damp(s_[0], B[kA0][readIndex(kA0)], g);
-        s_[1] = B[kA1][rA1];
-        reverb::damp(s_[2], B[kA2][readIndex(kA2)], g);
-        s_[3] = B[kA3][readIndex(kA3)];
-        reverb::damp(s_[4], B[kA4][readIndex(kA4)], g);
-        s_[5] = B[kA5][readIndex(kA5)];
+        const uint32_t rA1 = readIndex(t, kA1);
+        reverb::damp(s[0], B[kA0][readIndex(t, kA0)], g);
+        s[1] = B[kA1][rA1];
+        reverb::damp(s[2], B[kA2][readIndex(t, kA2)], g);
+        s[3] = B[kA3][readIndex(t, kA3)];
+        reverb::damp(s[4], B[kA4][readIndex(t, kA4)], g);
+        s[5] = B[kA5][readIndex(t, kA5)];
 
         double u[6];
-        for (int i = 0; i < 6; ++i) u[i] = diffuse(B[kB0 + i], readIndex(kB0 + i), w, s_[i], kd);
+        for (int i = 0; i < 6; ++i) u[i] = diffuse(B[kB0 + i], readIndex(t, kB0 + i), w, s[i], kd);
 
         // Write the pairs back, cross-coupled, each a little shorter-lived than the last.
         B[kA0][w] = (u[0] + k2 * u[1]) * k1 + x;
@@ -171,43 +195,45 @@ private:
         const double pL = B[kA3][rA1] + B[kA1][w] + B[kA5][w];
         const double pR = B[kA1][rA1] + B[kA3][w] + B[kA5][w];
 
-        const double oL = diffuse(B[kC0], readIndex(kC0), w, pL, kd);
-        const double qL = diffuse(B[kC2], readIndex(kC2), w, oL, kd);
-        const double oR = diffuse(B[kC1], readIndex(kC1), w, pR, kd);
-        const double qR = diffuse(B[kC3], readIndex(kC3), w, oR, kd);
+        const double oL = diffuse(B[kC0], readIndex(t, kC0), w, pL, kd);
+        const double qL = diffuse(B[kC2], readIndex(t, kC2), w, oL, kd);
+        const double oR = diffuse(B[kC1], readIndex(t, kC1), w, pR, kd);
+        const double qR = diffuse(B[kC3], readIndex(t, kC3), w, oR, kd);
 
-        yL = bandState_[0].process(bandPass_, qL);
-        yR = bandState_[1].process(bandPass_, qR);
+        yL = t.band[0].process(bandPass_, qL);
+        yR = t.band[1].process(bandPass_, qR);
     }
 
-    void processPlate(double x, double& yL, double& yR) {
+    void plate(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
         using reverb::diffuse;
         double* const* B = buffers_;
-        const uint32_t w = write_;
-        const double g = g_.load();
-        const double gd = kPlateDiffusion * k2_.load();
-        const double gt = kPlateDiffusion * k1_.load();
+        const uint32_t w = t.write;
+        const double g = d.g;
+        const double gd = kPlateDiffusion * d.k2;
+        const double gt = kPlateDiffusion * d.k1;
+        double* s = t.s;
 
         // Input diffusers in series, alternating sign; the C read offsets are their delays.
-        const uint32_t rC0 = readIndex(kC0), rC1 = readIndex(kC1), rC2 = readIndex(kC2), rC3 = readIndex(kC3);
+        const uint32_t rC0 = readIndex(t, kC0), rC1 = readIndex(t, kC1), rC2 = readIndex(t, kC2),
+                       rC3 = readIndex(t, kC3);
         const double a1 = diffuse(B[kC0], rC0, w, x, gd);
         const double a2 = diffuse(B[kC1], rC1, w, a1, -gd);
         const double a3 = diffuse(B[kC2], rC2, w, a2, gd);
         const double a4 = diffuse(B[kC3], rC3, w, a3, -gd);
 
         // Tank: six damped all-pass delays, alternating sign.
-        for (int i = 0; i < 6; ++i) reverb::damp(s_[i], B[kB0 + i][readIndex(kB0 + i)], g);
+        for (int i = 0; i < 6; ++i) reverb::damp(s[i], B[kB0 + i][readIndex(t, kB0 + i)], g);
         for (int i = 0; i < 6; ++i) {
             const double k = (i & 1) ? -gt : gt;
-            B[kB0 + i][w] = a4 - k * (s_[i] + k * a4);
+            B[kB0 + i][w] = a4 - k * (s[i] + k * a4);
         }
 
         // Output taps: the C read offsets again, now as positions in the tank.
         const double pL = B[kB3][rC2] + B[kB0][rC0] + B[kB4][w];
         const double pR = B[kB1][rC1] + B[kB2][rC3] + B[kB5][w];
 
-        yL = bandState_[0].process(bandPass_, pL);
-        yR = bandState_[1].process(bandPass_, pR);
+        yL = t.band[0].process(bandPass_, pL);
+        yR = t.band[1].process(bandPass_, pR);
     }
 
     double sampleRate_ = 44100.0;
@@ -219,14 +245,9 @@ private:
     Relaxed<double> damping_{0.1};
     Relaxed<double> k1_{0.0}, k2_{0.0}, g_{0.0};
 
-    // One write index serves all buffers: both groups' write indices are set together at
-    // retuning and move together. Each read index is the write index minus a fixed delay.
-    uint32_t write_ = 0;
     uint32_t delay_[kBufferCount] = {};
-
-    double s_[6] = {};  // damping states
+    Tank tank_;
     reverb::BandPass bandPass_;
-    reverb::BandPassState bandState_[2];
 };
 
 }  // namespace engine
