@@ -18,17 +18,6 @@ constexpr int kNumControllers = 128;
 constexpr int kFirstChannelModeController = 120;
 constexpr float kNotAssignedValue = presets::controllerStepValue(presets::kNotAssignedStep, presets::kAssignmentSteps);
 
-// The effect whose parameters this thread is moving from a MIDI controller. Such changes
-// store the value like any other, but are no touch: learn and forget ignore them.
-thread_local const CPresetSystemEffect* tDrivenByController = nullptr;
-
-struct ControllerDrive {
-    explicit ControllerDrive(const CPresetSystemEffect* effect) : previous(tDrivenByController) {
-        tDrivenByController = effect;
-    }
-    ~ControllerDrive() { tDrivenByController = previous; }
-    const CPresetSystemEffect* previous;
-};
 }  // namespace
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
@@ -126,7 +115,8 @@ void CPresetSystemEffect::setParameter(VstInt32 index, float value) {
     if (index >= 0 && index < kNumParams) {
         if (isApplyingProgram()) return;
         storeIntoCurrentProgram(index, value);
-        if (tDrivenByController == this) return;
+        // A controller's own move is no touch: learn and forget ignore it.
+        if (controllerThread_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return;
         if (learnMode_) learnTarget_ = index;
         if (forgetMode_) {
             forgetController(index);
@@ -262,8 +252,12 @@ VstInt32 CPresetSystemEffect::processEvents(VstEvents* events) {
 
         const VstInt32 parameter = reverseControllerMap_[controller];
         if (parameter >= 0 && parameter < kNumParams) {
-            ControllerDrive drive(this);
+            // Marks this thread as moving a parameter from a controller (not a thread-local
+            // variable: a module with thread-local storage leaves a block behind in every
+            // thread each time a host unloads it).
+            const std::thread::id previous = controllerThread_.exchange(std::this_thread::get_id());
             setParameter(parameter, static_cast<float>(value) / 127.0f);
+            controllerThread_.store(previous);
         }
     }
     return 1;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "../vst/audioeffectx.h"
@@ -91,4 +92,6 @@ protected:
     std::atomic<bool> learnMode_{false};
     std::atomic<bool> forgetMode_{false};
     std::atomic<VstInt32> learnTarget_{-1};
+    // The thread that processEvents is moving a parameter on, while it does.
+    std::atomic<std::thread::id> controllerThread_{};
 };
