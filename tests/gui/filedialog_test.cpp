@@ -14,7 +14,11 @@ using namespace guitest;
 namespace {
 
 const std::string kFake = std::string(GUI_TEST_DIR) + "/fake_dialog.sh";
-const std::string kArgsFile = std::string(GUI_OUTPUT_DIR) + "/fake_dialog_args.txt";
+// One file per test: ctest runs tests in parallel processes.
+std::string argsFile() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(GUI_OUTPUT_DIR) + "/args_" + info->test_suite_name() + "_" + info->name() + ".txt";
+}
 
 FileDialogRequest saveRequest() {
     FileDialogRequest r;
@@ -81,7 +85,7 @@ TEST(FileDialogOutput, OneAbsolutePathWithStatusZero) {
 }
 
 TEST(ChildProcessTest, CapturesOutputPassesArgumentsAndDropsLdLibraryPath) {
-    setenv("FAKE_DIALOG_ARGS", kArgsFile.c_str(), 1);
+    setenv("FAKE_DIALOG_ARGS", argsFile().c_str(), 1);
     setenv("FAKE_DIALOG_MODE", "env", 1);
     setenv("LD_LIBRARY_PATH", "/opt/host/lib", 1);
     posix::ChildProcess p;
@@ -89,7 +93,7 @@ TEST(ChildProcessTest, CapturesOutputPassesArgumentsAndDropsLdLibraryPath) {
     EXPECT_TRUE(p.wait(5000));
     EXPECT_EQ(p.exitStatus(), 0);
     EXPECT_EQ(p.output(), "unset\n");
-    EXPECT_EQ(readLines(kArgsFile), (std::vector<std::string>{"--title=Two words", "x"}));
+    EXPECT_EQ(readLines(argsFile()), (std::vector<std::string>{"--title=Two words", "x"}));
     unsetenv("LD_LIBRARY_PATH");
     unsetenv("FAKE_DIALOG_MODE");
     unsetenv("FAKE_DIALOG_ARGS");
@@ -114,7 +118,7 @@ using FileSelector = FrameTest;
 
 TEST_F(FileSelector, RunCompletesFromIdleAndDropsInputMeanwhile) {
     setenv("VANTEL_FILE_DIALOG", kFake.c_str(), 1);
-    setenv("FAKE_DIALOG_ARGS", kArgsFile.c_str(), 1);
+    setenv("FAKE_DIALOG_ARGS", argsFile().c_str(), 1);
     setenv("FAKE_DIALOG_PATH", "/tmp/My Bank.qeb", 1);
     auto* p = add(new Probe(CRect(0, 0, 100, 100), "p", log));
     (void)p;
@@ -135,7 +139,7 @@ TEST_F(FileSelector, RunCompletesFromIdleAndDropsInputMeanwhile) {
     }
     EXPECT_EQ(results, (std::vector<std::string>{"/tmp/My Bank.qeb"}));
     EXPECT_FALSE(frame->isInputBlocked());
-    EXPECT_EQ(readLines(kArgsFile), (std::vector<std::string>{"--file-selection", "--title=Load bank",
+    EXPECT_EQ(readLines(argsFile()), (std::vector<std::string>{"--file-selection", "--title=Load bank",
                                                               "--file-filter=Bank file (*.qeb) | *.qeb"}));
     screen->click(10, 10);
     EXPECT_EQ(log.count("p down"), 1u);
@@ -219,7 +223,7 @@ TEST_F(FileSelector, RunnerSeamReceivesTheWholeRequest) {
 
 TEST_F(FileSelector, DocumentOpenerReportsItsExitStatusFromIdle) {
     setenv("VANTEL_OPEN_PROGRAM", kFake.c_str(), 1);
-    setenv("FAKE_DIALOG_ARGS", kArgsFile.c_str(), 1);
+    setenv("FAKE_DIALOG_ARGS", argsFile().c_str(), 1);
     setenv("FAKE_DIALOG_MODE", "exit3", 1);  // xdg-open: no program for this type
     std::vector<int> statuses;
     ASSERT_TRUE(openDocument(frame, "/usr/share/doc/manual.pdf", [&](int status) { statuses.push_back(status); }));
@@ -229,7 +233,7 @@ TEST_F(FileSelector, DocumentOpenerReportsItsExitStatusFromIdle) {
         frame->idle();
     }
     EXPECT_EQ(statuses, (std::vector<int>{3}));
-    EXPECT_EQ(readLines(kArgsFile), (std::vector<std::string>{"/usr/share/doc/manual.pdf"}));
+    EXPECT_EQ(readLines(argsFile()), (std::vector<std::string>{"/usr/share/doc/manual.pdf"}));
     setenv("VANTEL_OPEN_PROGRAM", "/nonexistent/xdg-open", 1);
     EXPECT_FALSE(openDocument(frame, "/x.pdf", [&](int status) { statuses.push_back(status); }));
     unsetenv("FAKE_DIALOG_MODE");
