@@ -1,5 +1,6 @@
 // File dialogs: command lines, output parsing, the child process, and the non-blocking
 // run that ends in a callback from idle while input is dropped.
+#include <dirent.h>
 #include <signal.h>
 #include <stdlib.h>
 
@@ -110,7 +111,33 @@ TEST(ChildProcessTest, KillEndsAndReapsAHangingChild) {
     EXPECT_FALSE(p.poll());
     p.kill();
     EXPECT_TRUE(p.hasFinished());
-    EXPECT_NE(::kill(pid, 0), 0);  // gone and reaped
+    EXPECT_NE(::kill(pid, 0), 0);   // gone and reaped
+    // What it started (its `sleep`) got the signal too: no live member of the group is left
+    // (a zombie waits for its new parent, which is not ours to reap).
+    auto liveMembers = [pid] {
+        int live = 0;
+        DIR* proc = opendir("/proc");
+        while (dirent* e = proc ? readdir(proc) : nullptr) {
+            std::ifstream stat(std::string("/proc/") + e->d_name + "/stat");
+            std::string line;
+            if (!std::getline(stat, line)) continue;
+            size_t close = line.rfind(')');
+            if (close == std::string::npos) continue;
+            std::istringstream rest(line.substr(close + 2));
+            char state = 0;
+            long ppid = 0, pgrp = 0;
+            rest >> state >> ppid >> pgrp;
+            if (pgrp == pid && state != 'Z' && state != 'X') ++live;
+        }
+        if (proc) closedir(proc);
+        return live;
+    };
+    int live = 1;
+    for (int i = 0; i < 100 && live; ++i) {
+        live = liveMembers();
+        if (live) usleep(10000);
+    }
+    EXPECT_EQ(live, 0);
     unsetenv("FAKE_DIALOG_MODE");
 }
 

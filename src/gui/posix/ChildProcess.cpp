@@ -37,6 +37,8 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    // The tools' warnings are of no use to the host's log.
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     if (captureOutput) {
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     } else {
@@ -53,9 +55,16 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         if (std::strncmp(*e, "LD_LIBRARY_PATH=", 16) != 0) envp.push_back(*e);
     envp.push_back(nullptr);
 
+    // A process group of its own, so that a kill reaches whatever the tool started too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+
     pid_t child = -1;
-    int rc = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (captureOutput) close(fds[1]);
     if (rc != 0) {
         if (captureOutput) close(fds[0]);
@@ -130,9 +139,9 @@ bool ChildProcess::wait(int timeoutMs) {
 
 void ChildProcess::kill() {
     if (!isRunning()) return;
-    ::kill(pid, SIGTERM);
+    ::kill(-pid, SIGTERM);
     if (!wait(500)) {
-        ::kill(pid, SIGKILL);
+        ::kill(-pid, SIGKILL);
         int wstatus = 0;
         waitpid(pid, &wstatus, 0);
         finished = true;

@@ -17,14 +17,16 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // Starts `program` (an absolute path) with `args` (argv[1..]); stdin is /dev/null and
-    // LD_LIBRARY_PATH is removed from the environment (the host's may not suit the tool).
+    // Starts `program` (an absolute path) with `args` (argv[1..]) in a process group of its
+    // own; stdin and stderr are /dev/null and LD_LIBRARY_PATH is removed from the
+    // environment (the host's may not suit the tool).
     bool start(const std::string& program, const std::vector<std::string>& args, bool captureOutput = true);
     // Reads what output is available and reaps the process if it ended; true once it has.
     bool poll();
     // Waits until the process ends (up to timeoutMs, -1 for ever); true if it ended.
     bool wait(int timeoutMs = -1);
-    // SIGTERM, then SIGKILL if it has not ended within 500 ms; always reaps.
+    // SIGTERM to the child's process group, then SIGKILL if it has not ended within
+    // 500 ms; always reaps.
     void kill();
     // Lets a running process go on by itself: it is neither killed nor waited for.
     void detach();
