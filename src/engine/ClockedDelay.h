@@ -12,6 +12,7 @@
 //   reset                     clock.reset()            histories 0, rate 1, phase 0
 //   every sample (step 8)     clock.push(s, f)         VcoOn on or off: line input s (after drive
 //                                                      and MuteIn gain) and feedback input f
+//   VcoOn off (step 9)        clock.follow(y)          the plain step's output y
 //   VcoOn on (step 9)         v = ClockedDelay::rateFor(tables, vcoManual, vcoModDepth, modulation.m[ch])
 //                             y = clock.step(v, line.buffer.data(), line.length,
 //                                            line.write, line.feedback, line.read)
@@ -70,6 +71,16 @@ struct ClockedDelay {
         feedback[1] = feedback[2];
         feedback[2] = feedback[3];
         feedback[3] = feedbackInput;
+    }
+
+    // While the clock is off the read history takes what the plain step reads, so that
+    // switching the clock on goes on from the sound just heard rather than from the ticks
+    // of the last time it ran (which would drop the output to stale values for two samples).
+    void follow(double y) {
+        taken[0] = taken[1];
+        taken[1] = taken[2];
+        taken[2] = taken[3];
+        taken[3] = y;
     }
 
     // One output sample at clock rate v: zero, one or two ticks, then the output.

@@ -74,8 +74,9 @@ struct Engine::Chunk {
     double wetL[kChunk], wetR[kChunk];  // wet pair; the reverb works on it in place
     double dryL[kChunk], dryR[kChunk];  // dry share at the output: x * dryToOutput * (1 - Mix)
     double duck[kChunk], gain[kChunk];  // duck gain, output gain
-    // Line and feedback inputs while the clock is off: only the last four reach its histories.
-    double lineL[kChunk], lineR[kChunk], feedL[kChunk], feedR[kChunk];
+    // Line inputs, feedback inputs and line outputs while the clock is off: only the last
+    // four reach its histories.
+    double lineL[kChunk], lineR[kChunk], feedL[kChunk], feedR[kChunk], heldL[kChunk], heldR[kChunk];
 };
 
 // The smoothed controls' current values, and which of them still move: a control whose
@@ -440,6 +441,8 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
             io.feedR[i] = f.right;
             yL = DelayLine::step(lineL.slots, lineL.length, lineL.write, lineL.feedback, lineL.read, lineInL, f.left);
             yR = DelayLine::step(lineR.slots, lineR.length, lineR.write, lineR.feedback, lineR.read, lineInR, f.right);
+            io.heldL[i] = yL;
+            io.heldR[i] = yR;
         }
 
         // Delay-time fades.
@@ -491,6 +494,8 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
         for (int32_t i = std::max(0, n - 4); i < n; ++i) {
             clockL.push(io.lineL[i], io.feedL[i]);
             clockR.push(io.lineR[i], io.feedR[i]);
+            clockL.follow(io.heldL[i]);
+            clockR.follow(io.heldR[i]);
         }
     }
     if (n > 0) {

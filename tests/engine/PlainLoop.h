@@ -183,6 +183,8 @@ struct PlainLoop {
             } else {
                 yL = e.line_[kLeft].step(lineInL, f.left);
                 yR = e.line_[kRight].step(lineInR, f.right);
+                e.clock_[kLeft].follow(yL);
+                e.clock_[kRight].follow(yR);
             }
 
             // Delay-time fades.
