@@ -6,7 +6,8 @@
 //   reset                            antiAlias.reset()
 //   per sample, VcoOn on (step 5)    antiAlias.process(dL, dR)      dL, dR = the dry xL, xR
 //   block end, VcoOn off             antiAlias.prime(lastDL, lastDR) the last delay-line inputs
-//                                    after the drive gain, so switching VcoOn on starts without a step
+//                                    before the drive gain (what the filter would have been fed),
+//                                    so switching VcoOn on starts without a step
 #pragma once
 
 #include <algorithm>

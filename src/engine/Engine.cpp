@@ -361,7 +361,7 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
     double* aheadR = lookAhead_.ring[kRight].data();
     int32_t aheadIndex = lookAhead_.index;
     const int32_t aheadLength = lookAhead_.length;
-    double dL = 0.0, dR = 0.0;
+    double dL = 0.0, dR = 0.0, primeL = 0.0, primeR = 0.0;
     double* const c = g.c;
     const double step = smoothingStep_, fade = fadeFactor_, gateAttack = gateAttack_, duckAttack = duckAttack_;
     constexpr bool Clock = ClockKind != kClockOff;
@@ -409,6 +409,8 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
         // Drive window and envelope followers (on |d| before the drive gain), then drive.
         drive.step(dL, dR, c[kDriveGain]);
         followers.step(dL, dR, s.modSensGain, s.envCoefficient);
+        primeL = dL;
+        primeR = dR;
         if constexpr (DriveOn) drive.apply(dL, dR);
 
         // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
@@ -499,8 +501,8 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
         }
     }
     if (n > 0) {
-        lastLineInput_[kLeft] = dL;
-        lastLineInput_[kRight] = dR;
+        lastLineInput_[kLeft] = primeL;
+        lastLineInput_[kRight] = primeR;
     }
 
     svf_ = svf;
@@ -638,8 +640,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     // While the filter is off the cutoff factor is formed once, from the block's last sample.
     if (s.placement == kNoFilter && frames > 0) modulation_.followCutoff(tables_, g.c[kCutoffMod]);
 
-    // While the clock is off, the anti-alias filter holds the last line inputs, so that
-    // switching the clock on starts without a step.
+    // While the clock is off, the anti-alias filter holds the last value it would have been
+    // fed (the line input before the drive gain), so that switching the clock on starts
+    // without a step, with the drive on as well.
     if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
 
     // Whatever got through, no non-finite sample reaches the host, and a poisoned state

@@ -161,6 +161,7 @@ public:
     // The pre-delay in ms that a side's controls give: a fraction of its time, at most the time.
     double preDelayTime(int side) const;
     const Reverb& reverb() const { return reverb_; }
+    double lfoPhase() const { return lfo_.phase; }
     int32_t driveWindow() const { return drive_.window; }
     // The random LFO shape's generator starts from this seed (tests make runs repeatable).
     void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
@@ -239,8 +240,8 @@ private:
     ClockedDelay clock_[2];
     Reverb reverb_;
     std::unique_ptr<Chunk> chunk_;  // the loop's scratch, allocated with the engine
-    // Each line's last input after the drive, which primes the anti-alias filter while
-    // the clock mode is off.
+    // Each line's last input before the drive gain, which primes the anti-alias filter
+    // while the clock mode is off.
     double lastLineInput_[2] = {0.0, 0.0};
 };
 

@@ -159,9 +159,9 @@ struct PlainLoop {
             // Drive window and envelope followers (on |d| before the drive gain), then drive.
             e.drive_.step(dL, dR, c[kDriveGain]);
             e.followers_.step(dL, dR, s.modSensGain, s.envCoefficient);
-            if (s.driveOn) e.drive_.apply(dL, dR);
             e.lastLineInput_[kLeft] = dL;
             e.lastLineInput_[kRight] = dR;
+            if (s.driveOn) e.drive_.apply(dL, dR);
 
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
             e.lfo_.step(e.tables_, s.lfoWave, c[kLrOffset]);
