@@ -4,6 +4,8 @@
 // the mix; the LFO locked to the song position.
 #include <gtest/gtest.h>
 
+#include <cfenv>
+#include <cfloat>
 #include <cmath>
 
 #include "EngineRig.h"
@@ -451,6 +453,140 @@ TEST(SongLock, PhaseFollowsTheHostPositionEveryBlock) {
     e.setLfoMode(1);
     e.process(io, io, nullptr, nullptr, io, io, 64, engine::BlockTime{true, 0.25});
     EXPECT_NEAR(e.lfoPhase(), 64 * kTwoPi * 2.0 / kFs, 1e-12);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- properties with every stage
+
+// Every stage on: filter in the loop, drive, modulated clock, reverb, gate, ducking.
+void everything(engine::Engine& e, int reverbType) {
+    e.setDelayTime(kLeft, 23.0);
+    e.setDelayTime(kRight, 17.0);
+    e.setFilterOn(true);
+    e.setFilterMode(1);
+    e.setCutoffTarget(3000.0);
+    e.setResonanceTarget(0.6);
+    e.setCutoffModTarget(0.5);
+    e.setResoModTarget(0.3);
+    e.setDriveTarget(4.0, true);
+    e.setVcoOn(true);
+    e.setVcoModTarget(0.4);
+    e.setLfoRate(3.0);
+    e.setLrOffsetTarget(0.7);
+    reverbOn(e, reverbType, 0.5);
+    e.setReverbMode(1);
+    e.setFeedbackGainTarget(kLeft, 0.8);
+    e.setFeedbackGainTarget(kRight, 0.7);
+    e.setFeedbackPanTarget(kLeft, 0.6);
+    e.setGateThresholdTarget(kLeft, 0.01);
+    e.setDuckThreshold(0.3);
+    e.setMixTarget(0.6);
+}
+
+TEST(EveryStage, ThirtyTwoBitPathAgreesWithSixtyFourBit) {
+    for (int type : {0, 1}) {
+        Rig a, b;
+        everything(a.e, type);
+        everything(b.e, type);
+        a.settle();
+        b.settle();
+        Signal l = noise(20000, 1), r = noise(20000, 2), key = noise(20000, 3);
+        for (Signal* s : {&l, &r, &key})
+            for (double& v : *s) v = static_cast<float>(0.5 * v);
+        const Stereo out64 = a.run<double>(l, r, 300, &key);
+        const Stereo out32 = b.run<float>(l, r, 300, &key);
+        double worst = 0.0, peak = 0.0;
+        for (size_t i = 0; i < l.size(); ++i) {
+            worst = std::max({worst, std::fabs(out64.left[i] - out32.left[i]), std::fabs(out64.right[i] - out32.right[i])});
+            peak = std::max(peak, std::fabs(out64.left[i]));
+        }
+        EXPECT_LT(worst, 2e-6) << type;  // float rounding of the output, no more
+        EXPECT_GT(peak, 0.1) << type;
+    }
+}
+
+TEST(EveryStage, SuspendedEngineSoundsLikeAFreshOne) {
+    for (int type : {0, 1}) {
+        Rig fresh, used;
+        everything(fresh.e, type);
+        everything(used.e, type);
+        fresh.settle();
+        const Signal key = noise(9000, 5);
+        used.run(noise(9000, 3), noise(9000, 4), 128, &key);
+        used.settle();
+        const Stereo a = fresh.run(noise(9000, 1), noise(9000, 2), 256, &key);
+        const Stereo b = used.run(noise(9000, 1), noise(9000, 2), 256, &key);
+        EXPECT_EQ(a.left, b.left) << type;
+        EXPECT_EQ(a.right, b.right) << type;
+    }
+}
+
+// After a loud burst through every stage, the tails hold zeros or normal numbers only and no
+// operation underflows on the way (the reverb's input offset keeps the tank above the
+// denormal range; every other recursion flushes).
+TEST(EveryStage, TailsHaveNoDenormals) {
+    for (int type : {0, 1}) {
+        for (double fs : {44100.0, 96000.0}) {
+            Rig rig(fs);
+            everything(rig.e, type);
+            rig.e.setEnvSpeed(0.0);
+            rig.settle();
+            rig.run(noise(4000, 1), noise(4000, 2));
+            const int n = static_cast<int>(fs) * 6;
+            std::feclearexcept(FE_ALL_EXCEPT);
+            const Stereo out64 = rig.run<double>(silence(n), silence(n), 4096);
+            const Stereo out32 = rig.run<float>(silence(n / 6), silence(n / 6), 4096);
+            EXPECT_FALSE(std::fetestexcept(FE_UNDERFLOW)) << type << " " << fs;
+            for (const Signal* s : {&out64.left, &out64.right, &out32.left, &out32.right})
+                for (double v : *s) ASSERT_TRUE(v == 0.0 || std::fabs(v) >= FLT_MIN) << v;
+        }
+    }
+}
+
+// Values far outside what the parameter mapping produces: no table is read outside its
+// ends, no phase runs away, the output stays finite (run it under the sanitizers).
+TEST(EveryStage, ControlsFarOutOfRangeStayFinite) {
+    const double wild[] = {-1e30, -3.0, 1.5, 7.0, 1e30};
+    for (double v : wild) {
+        Rig rig;
+        engine::Engine& e = rig.e;
+        everything(e, v > 0 ? 1 : 0);
+        e.setLfoWave(static_cast<int>(v > 0 ? 4 : -1));
+        e.setLfoRate(v);
+        e.setLrOffsetTarget(v);
+        e.setModSourceTarget(v);
+        e.setModSensitivity(v);
+        e.setEnvSpeed(v);
+        e.setCutoffTarget(v);
+        e.setResonanceTarget(v);
+        e.setCutoffModTarget(v);
+        e.setResoModTarget(v);
+        e.setVcoManual(v);
+        e.setVcoModTarget(v);
+        e.setDriveTarget(std::fabs(v), true);
+        e.setFilterType(static_cast<int>(v > 0 ? 5 : -2));
+        e.setFilterMode(static_cast<int>(v > 0 ? 9 : -1));
+        e.setReverbDamping(v);
+        e.setReverbAmount(v);
+        e.setLfoMode(2);
+        e.setLfoNote(static_cast<int>(v > 0 ? 99 : -99), static_cast<int>(v > 0 ? 99 : -99));
+        rig.settle();
+        const Signal key = noise(3000, 3);
+        const Stereo out = rig.run(noise(3000, 1), noise(3000, 2), 256, &key, engine::BlockTime{true, v});
+        for (size_t i = 0; i < out.left.size(); ++i)
+            ASSERT_TRUE(std::isfinite(out.left[i]) && std::isfinite(out.right[i])) << v << " " << i;
+        // And sound comes back once the controls are sane again.
+        everything(e, 0);
+        e.setDriveTarget(1.0, false);
+        e.setReverbDamping(0.3);
+        e.setLfoNote(0, 0);
+        rig.settle();
+        const Stereo later = rig.run(noise(3000, 1), noise(3000, 2), 256, &key);
+        EXPECT_GT(peakIn(later.left, 0, 3000), 0.01) << v;
+    }
 }
 
 }  // namespace
