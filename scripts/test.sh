@@ -5,6 +5,12 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 
+# Every instance reads the user's stored defaults and writes its recent paths: the tests
+# get a settings folder of their own, never the real user's.
+export XDG_CONFIG_HOME="$root/build/test-config"
+rm -rf "$XDG_CONFIG_HOME"
+mkdir -p "$XDG_CONFIG_HOME"
+
 BUILD_DIR="$root/build" "$root/scripts/build.sh"
 ctest --test-dir "$root/build" --output-on-failure -j "$(nproc)"
 

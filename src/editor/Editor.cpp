@@ -4,6 +4,7 @@
 
 #include "../gui/x11/X11Frame.h"
 #include "../presets/CPresetSystemEffect.h"
+#include "../presets/settings/PresetCommands.h"
 #include "MyFrame.h"
 #include "artwork.h"
 
@@ -21,12 +22,20 @@ Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
     artwork::install();
     useX11Platform();
     setKnobMode(kLinearMode);
-    if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) presetEffect->setPresetEditor(this);
+    if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) {
+        presetEffect->setPresetEditor(this);
+        commands_ = std::make_unique<presets::PresetCommands>(*presetEffect);
+    }
 }
 
 Editor::~Editor() {
     close();
+    if (commands_) commands_->saveRecentPaths();
     if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) presetEffect->setPresetEditor(nullptr);
+}
+
+void Editor::applyStoredDefaults() {
+    if (commands_) commands_->applyStoredDefaults();
 }
 
 MyFrame* Editor::getMyFrame() const { return static_cast<MyFrame*>(frame); }

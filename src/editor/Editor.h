@@ -10,12 +10,16 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "../gui/vst2/aeffguieditor.h"
 #include "../presets/PresetEditorHooks.h"
 
 class QEL;
 class MyFrame;
+namespace presets {
+class PresetCommands;
+}
 
 class Editor : public VSTGUI::AEffGUIEditor, public presets::PresetEditorHooks {
 public:
@@ -42,6 +46,11 @@ public:
     virtual void tempoChanged(double bpm);
     double shownTempo() const { return tempo_.load(std::memory_order_relaxed); }
 
+    // Start-up: the user's stored default bank, preset and MIDI settings, and recent paths.
+    void applyStoredDefaults() override;
+    // Files, stored defaults, memos, keyboard focus and manual (null without a preset effect).
+    presets::PresetCommands* commands() const { return commands_.get(); }
+
     MyFrame* getMyFrame() const;
     // The last value stored for a parameter slot (NaN before any).
     float storedParameter(int index) const;
@@ -61,6 +70,7 @@ protected:
     void applyPending(bool all = false);
 
 private:
+    std::unique_ptr<presets::PresetCommands> commands_;
     static constexpr int kWords = (kParameterSlots + 63) / 64;
     std::atomic<float> slots_[kParameterSlots];
     std::atomic<uint64_t> pending_[kWords];

@@ -84,6 +84,11 @@ void QEL::construct() {
 }
 
 QEL::~QEL() {
+    // The editor object goes first, while the effect it serves is still whole: its window
+    // closes and its recent paths are written back.
+    AEffEditor* ownEditor = editor;
+    setEditor(nullptr);
+    delete ownEditor;
     lock_.lock();
     params_.setListener(nullptr);
     // Engine buffers go with the engine member; the lock must be free when it is destroyed.

@@ -1,12 +1,16 @@
 // The effect object in-process: construction, routing, resume, the link between the
 // sides and the rewrites that reach the current program.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "../../src/editor/Editor.h"
 #include "../../src/host/QEL.h"
+#include "../../src/presets/settings/PresetCommands.h"
 #include "FakeHost.h"
 #include "ParameterTable.h"
 #include "Quantise.h"
@@ -250,6 +254,48 @@ TEST_F(Effect, TempoControlOfTheEditor) {
     EXPECT_DOUBLE_EQ(effect->hostTempo(), 400.0);
     EXPECT_DOUBLE_EQ(effect->getTempoPosition(), 1.0);
     EXPECT_DOUBLE_EQ(effect->editorObject()->shownTempo(), 400.0);
+}
+
+}  // namespace
+
+
+namespace {
+
+// The editor object carries the user's stored defaults into every new instance.
+TEST(EffectStartUp, AStoredDefaultPresetStartsTheNextInstance) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vantel-startup-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    const char* previous = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = previous ? previous : "";
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    fakehost::state().reset();
+    {
+        QEL first(fakehost::callback);
+        first.selectProgram(24);  // "Ping Pong"
+        ASSERT_NE(first.editorObject()->commands(), nullptr);
+        ASSERT_TRUE(first.editorObject()->commands()->storeDefaultPreset());
+    }
+    {
+        QEL second(fakehost::callback);
+        char name[32];
+        second.getProgramName(name);
+        EXPECT_STREQ(name, "Ping Pong");
+        EXPECT_EQ(second.getCurrentProgramIndex(), 0);
+        EXPECT_FLOAT_EQ(second.getParameter(kFbPanL), second.programs()[24].values[kFbPanL]);
+        ASSERT_TRUE(second.editorObject()->commands()->deleteDefaultPreset());
+    }
+    {
+        QEL third(fakehost::callback);
+        char name[32];
+        third.getProgramName(name);
+        EXPECT_STREQ(name, "Default");
+    }
+    if (previous)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
