@@ -28,7 +28,10 @@
 namespace engine {
 
 // Catmull-Rom spline through y[0..3] (oldest first), between y[1] (u = 0) and y[2] (u = 1).
-inline double catmullRom(const double* y, double u, double u2, double u3) {
+// V is a double, or a pair of doubles that are interpolated side by side (each lane gets
+// exactly the arithmetic a lone double would).
+template <typename V>
+inline V catmullRom(const V* y, double u, double u2, double u3) {
     return 0.5 * (2.0 * y[1] + (y[2] - y[0]) * u + (2.0 * y[0] - 5.0 * y[1] + 4.0 * y[2] - y[3]) * u2 +
                   (3.0 * y[1] - 3.0 * y[2] + y[3] - y[0]) * u3);
 }
@@ -49,28 +52,32 @@ struct ClockedDelay {
         return math::octaveFactor(tables, ((1.0 - std::fabs(vcoModDepth)) * vcoManual + vcoModDepth * modulation + 1.0) * 0.5);
     }
 
+    // Line input and feedback input of one sample, interpolated together at each tick.
+    using Pair = double __attribute__((vector_size(16)));
+
     // ---- state, histories oldest first
-    double input[4] = {0.0, 0.0, 0.0, 0.0};     // line inputs
-    double feedback[4] = {0.0, 0.0, 0.0, 0.0};  // feedback inputs
-    double taken[4] = {0.0, 0.0, 0.0, 0.0};     // slots read at the ticks
+    Pair written[4] = {};                    // {line input, feedback input}
+    double taken[4] = {0.0, 0.0, 0.0, 0.0};  // slots read at the ticks
+
+    double input(int i) const { return written[i][0]; }
+    double feedback(int i) const { return written[i][1]; }
     double rate = 1.0;   // v of the previous sample
     double phase = 0.0;  // p: progress toward the next tick
 
     void reset() {
-        for (int i = 0; i < 4; ++i) input[i] = feedback[i] = taken[i] = 0.0;
+        for (int i = 0; i < 4; ++i) {
+            written[i] = Pair{0.0, 0.0};
+            taken[i] = 0.0;
+        }
         rate = 1.0;
         phase = 0.0;
     }
 
     void push(double lineInput, double feedbackInput) {
-        input[0] = input[1];
-        input[1] = input[2];
-        input[2] = input[3];
-        input[3] = lineInput;
-        feedback[0] = feedback[1];
-        feedback[1] = feedback[2];
-        feedback[2] = feedback[3];
-        feedback[3] = feedbackInput;
+        written[0] = written[1];
+        written[1] = written[2];
+        written[2] = written[3];
+        written[3] = Pair{lineInput, feedbackInput};
     }
 
     // While the clock is off the read history takes what the plain step reads, so that
@@ -97,8 +104,9 @@ struct ClockedDelay {
             const double t = u / v;
             const double t2 = t * t;
             const double t3 = t * t * t;
-            slots[write] = catmullRom(input, t, t2, t3);
-            slots[feedbackHead] += catmullRom(feedback, t, t2, t3);
+            const Pair w = catmullRom(written, t, t2, t3);
+            slots[write] = w[0];
+            slots[feedbackHead] += w[1];
             taken[0] = taken[1];
             taken[1] = taken[2];
             taken[2] = taken[3];

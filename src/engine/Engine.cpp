@@ -26,30 +26,36 @@ constexpr int kLfoModeSongLocked = 2;
 
 int clampIndex(int position, int count) { return position < 0 ? 0 : (position >= count ? count - 1 : position); }
 
+// n host samples from `at` as doubles; a missing channel reads as silence.
+template <typename T>
+inline void widen(const T* from, int32_t at, int32_t n, double* to) {
+    if (!from) {
+        std::fill(to, to + n, 0.0);
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) to[i] = static_cast<double>(from[at + i]);
+}
+
 // A sample a host passes that is not a number (or is infinite) would stay in the delay
-// lines and envelopes for good; it counts as silence.
-inline double finiteOrZero(double v) { return std::isfinite(v) ? v : 0.0; }
-
+// lines and envelopes for good; it counts as silence. Nor does such a sample go out.
 template <typename T>
-inline double sampleAt(const T* buffer, int32_t i) {
-    return buffer ? static_cast<double>(buffer[i]) : 0.0;
+inline T finiteOrZero(T v) {
+    return std::isfinite(v) ? v : T(0);
 }
 
-// Right first, then left, then right added: a single buffer named for both sides
-// receives the sum. A 32-bit output is narrowed side by side and summed in float.
+// Into the host's buffers from `at`. A single buffer named for both sides receives the sum;
+// a 32-bit output is narrowed side by side and summed in float. The right side is written
+// as 0 + right, which is what storing 0 and adding gives (a -0 arrives as +0).
 template <typename T>
-inline void writeFrame(T* outL, T* outR, int32_t i, double left, double right) {
-    const T l = static_cast<T>(left), r = static_cast<T>(right);
-    if (outR) outR[i] = T(0);
-    if (outL) outL[i] = l;
-    if (outR) outR[i] += r;
-}
-
-template <typename T>
-void zeroNonFinite(T* out, int32_t frames) {
-    if (!out) return;
-    for (int32_t i = 0; i < frames; ++i)
-        if (!std::isfinite(out[i])) out[i] = T(0);
+void writeFrames(const double* left, const double* right, int32_t at, int32_t n, T* outL, T* outR) {
+    if (outL && outL == outR) {
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = finiteOrZero(static_cast<T>(left[i]) + static_cast<T>(right[i]));
+        return;
+    }
+    if (outL)
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = finiteOrZero(static_cast<T>(left[i]));
+    if (outR)
+        for (int32_t i = 0; i < n; ++i) outR[at + i] = finiteOrZero(T(0) + static_cast<T>(right[i]));
 }
 
 }  // namespace
@@ -70,7 +76,7 @@ struct Engine::BlockSettings {
 struct Engine::Chunk {
     double rawL[kChunk], rawR[kChunk];  // the host's main input as given (bypass)
     double inL[kChunk], inR[kChunk];    // the same with non-finite samples as silence
-    double key[kChunk];                 // the louder key channel's magnitude
+    double key[kChunk], keyR[kChunk];   // the louder key channel's magnitude (keyR: scratch)
     double wetL[kChunk], wetR[kChunk];  // wet pair; the reverb works on it in place
     double dryL[kChunk], dryR[kChunk];  // dry share at the output: x * dryToOutput * (1 - Mix)
     double duck[kChunk], gain[kChunk];  // duck gain, output gain
@@ -324,7 +330,7 @@ bool Engine::stateIsFinite() const {
                  std::isfinite(followers_.env[side]) && std::isfinite(svf_.low[side]) &&
                  std::isfinite(svf_.band[side]) && std::isfinite(drive_.sum[side]) &&
                  std::isfinite(antiAlias_.section[side][1].y1) && std::isfinite(clock.phase) &&
-                 std::isfinite(clock.taken[3]) && std::isfinite(clock.input[3]) && std::isfinite(clock.feedback[3]);
+                 std::isfinite(clock.taken[3]) && std::isfinite(clock.input(3)) && std::isfinite(clock.feedback(3));
     }
     for (double c : controls_.current) finite = finite && std::isfinite(c);
     return finite;
@@ -607,14 +613,16 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         const int32_t n = std::min<int32_t>(kChunk, frames - at);
 
         // The host's samples, all read before any of this chunk is written (in place).
+        widen(inL, at, n, io.rawL);
+        widen(inR, at, n, io.rawR);
         for (int32_t i = 0; i < n; ++i) {
-            io.rawL[i] = sampleAt(inL, at + i);
-            io.rawR[i] = sampleAt(inR, at + i);
             io.inL[i] = finiteOrZero(io.rawL[i]);
             io.inR[i] = finiteOrZero(io.rawR[i]);
-            io.key[i] = std::max(std::fabs(finiteOrZero(sampleAt(keyL, at + i))),
-                                 std::fabs(finiteOrZero(sampleAt(keyR, at + i))));
         }
+        widen(keyL, at, n, io.key);
+        widen(keyR, at, n, io.keyR);
+        for (int32_t i = 0; i < n; ++i)
+            io.key[i] = std::max(std::fabs(finiteOrZero(io.key[i])), std::fabs(finiteOrZero(io.keyR[i])));
 
         // The chain up to the wet signal.
         (this->*runChunk)(io, n, s, g);
@@ -623,17 +631,17 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         if (s.reverb == kReverbSpring) reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount);
         if (s.reverb == kReverbPlate) reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount);
 
-        // Output, bypass (the raw input, while everything above keeps running), write.
+        // Output (into the dry arrays), bypass (the raw input, while everything above keeps
+        // running), write.
         for (int32_t i = 0; i < n; ++i) {
-            double left = (io.dryL[i] + io.duck[i] * io.wetL[i]) * io.gain[i];
-            double right = (io.dryR[i] + io.duck[i] * io.wetR[i]) * io.gain[i];
+            const double left = (io.dryL[i] + io.duck[i] * io.wetL[i]) * io.gain[i];
+            const double right = (io.dryR[i] + io.duck[i] * io.wetR[i]) * io.gain[i];
             engineGuard += (left + right) * 0.0;  // stays 0 unless something went non-finite
-            if (s.bypass) {
-                left = io.rawL[i];
-                right = io.rawR[i];
-            }
-            writeFrame(outL, outR, at + i, left, right);
+            io.dryL[i] = left;
+            io.dryR[i] = right;
         }
+        if (s.bypass) writeFrames(io.rawL, io.rawR, at, n, outL, outR);
+        else writeFrames(io.dryL, io.dryR, at, n, outL, outR);
     }
 
     std::memcpy(controls_.current, g.c, sizeof g.c);
@@ -648,8 +656,6 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     // Whatever got through, no non-finite sample reaches the host, and a poisoned state
     // starts over from silence.
     if (!std::isfinite(engineGuard) || !stateIsFinite()) recoverFromFault();
-    zeroNonFinite(outL, frames);
-    if (outR != outL) zeroNonFinite(outR, frames);
 }
 
 void Engine::process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,

@@ -230,8 +230,8 @@ TEST(ClockedDelay, ResetRestoresRateOneAndSilence) {
     EXPECT_EQ(clocked.clock.rate, 1.0);
     EXPECT_EQ(clocked.clock.phase, 0.0);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(clocked.clock.input[i], 0.0);
-        EXPECT_EQ(clocked.clock.feedback[i], 0.0);
+        EXPECT_EQ(clocked.clock.input(i), 0.0);
+        EXPECT_EQ(clocked.clock.feedback(i), 0.0);
         EXPECT_EQ(clocked.clock.taken[i], 0.0);
     }
     // Rates outside 0.5..2 (or not a number) are held at the ends: never more than two ticks.
