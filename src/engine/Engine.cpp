@@ -329,7 +329,7 @@ bool Engine::stateIsFinite() const {
                  std::isfinite(lfo_.target[side]) && std::isfinite(modulation_.m[side]) &&
                  std::isfinite(followers_.env[side]) && std::isfinite(svf_.low[side]) &&
                  std::isfinite(svf_.band[side]) && std::isfinite(drive_.sum[side]) &&
-                 std::isfinite(antiAlias_.section[side][1].y1) && std::isfinite(clock.phase) &&
+                 std::isfinite(antiAlias_.output(side)) && std::isfinite(clock.phase) &&
                  std::isfinite(clock.taken[3]) && std::isfinite(clock.input(3)) && std::isfinite(clock.feedback(3));
     }
     for (double c : controls_.current) finite = finite && std::isfinite(c);

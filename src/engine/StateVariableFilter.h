@@ -97,9 +97,27 @@ struct StateVariableFilter {
         return sum * 0.5;
     }
 
+    // Both channels side by side: each lane gets exactly the arithmetic of process() above.
     void process(double& xL, double& xR, int type) {
-        xL = process(0, xL, type);
-        xR = process(1, xR, type);
+        using Pair = double __attribute__((vector_size(16)));
+        Pair lo = {low[0], low[1]};
+        Pair bp = {band[0], band[1]};
+        const Pair x = {xL, xR};
+        Pair sum = {};
+        for (int pass = 0; pass < 2; ++pass) {
+            bp = bp + 1e-30 - 1e-30;  // denormal flush
+            lo = lo + f * bp;
+            const Pair hp = x - damping * bp - lo;
+            bp = f * hp + bp - kSaturation * (bp * bp * bp);
+            const Pair y = type == kLowPass ? lo : type == kBandPass ? bp : hp;
+            sum = pass == 0 ? y : sum + y;
+        }
+        low[0] = lo[0];
+        low[1] = lo[1];
+        band[0] = bp[0];
+        band[1] = bp[1];
+        xL = sum[0] * 0.5;
+        xR = sum[1] * 0.5;
     }
 };
 
