@@ -164,7 +164,7 @@ private:
 
     uint32_t readIndex(const Tank& t, int b) const { return (t.write - delay_[b]) & mask_; }
 
-    void spring(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
+    [[gnu::always_inline]] void spring(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
         using reverb::diffuse;
         double* const* B = buffers_;
         const uint32_t w = t.write;
@@ -204,7 +204,7 @@ private:
         yR = t.band[1].process(bandPass_, qR);
     }
 
-    void plate(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
+    [[gnu::always_inline]] void plate(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
         using reverb::diffuse;
         double* const* B = buffers_;
         const uint32_t w = t.write;
