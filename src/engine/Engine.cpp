@@ -346,7 +346,7 @@ void Engine::recoverFromFault() {
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
 }
 
-template <int P, int ClockKind, bool DriveOn>
+template <int P, int ClockKind, int ReverbKind, bool DriveOn>
 void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
     // The stages' state in locals, out of reach of the stores into the delay buffers.
     const EngineTables& tables = tables_;
@@ -362,6 +362,8 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
     lineR.load(line_[kRight]);
     GateEnvelope gateL = gate_[kLeft], gateR = gate_[kRight];
     Ducker ducker = ducker_;
+    Reverb::Tank tank = reverb_.tank();
+    const reverb::Decay decay = reverb_.decay();
     double fbL = fb_[kLeft], fbR = fb_[kRight];
     double* aheadL = lookAhead_.ring[kLeft].data();
     double* aheadR = lookAhead_.ring[kRight].data();
@@ -486,8 +488,14 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
         const double wR = pL * c[kDlyPanL] + pR * c[kDlyPanR];
         const double wL = pL + pR - wR;
         const double dryShare = 1.0 - c[kMix];
-        io.wetL[i] = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
-        io.wetR[i] = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
+        double wetL = c[kMix] * wL + dryShare * xL * s.dryToReverb + kWetOffset;
+        double wetR = c[kMix] * wR + dryShare * xR * s.dryToReverb + kWetOffset;
+
+        // Reverb; while it is off its tail waits.
+        if constexpr (ReverbKind == kReverbSpring) reverb_.step<Reverb::kSpring>(tank, decay, wetL, wetR, s.reverbAmount);
+        if constexpr (ReverbKind == kReverbPlate) reverb_.step<Reverb::kPlate>(tank, decay, wetL, wetR, s.reverbAmount);
+        io.wetL[i] = wetL;
+        io.wetR[i] = wetR;
 
         // Ducking by the louder key channel; what the output pass needs.
         ducker.follow(io.key[i], duckAttack, s.duckRelease);
@@ -524,28 +532,53 @@ void Engine::runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g) {
     gate_[kLeft] = gateL;
     gate_[kRight] = gateR;
     ducker_ = ducker;
+    if constexpr (ReverbKind != kReverbOff) reverb_.keep(tank);
     fb_[kLeft] = fbL;
     fb_[kRight] = fbR;
     lookAhead_.index = aheadIndex;
 }
 
-// The chunk runner for a placement, clock mode and drive switch.
-Engine::ChunkRunner Engine::runnerFor(int placement, int clock, bool drive) {
-    static constexpr ChunkRunner kRunners[4][3][2] = {
-        {{&Engine::runChunk<kNoFilter, kClockOff, false>, &Engine::runChunk<kNoFilter, kClockOff, true>},
-         {&Engine::runChunk<kNoFilter, kClockModulated, false>, &Engine::runChunk<kNoFilter, kClockModulated, true>},
-         {&Engine::runChunk<kNoFilter, kClockSteady, false>, &Engine::runChunk<kNoFilter, kClockSteady, true>}},
-        {{&Engine::runChunk<kFilterIn, kClockOff, false>, &Engine::runChunk<kFilterIn, kClockOff, true>},
-         {&Engine::runChunk<kFilterIn, kClockModulated, false>, &Engine::runChunk<kFilterIn, kClockModulated, true>},
-         {&Engine::runChunk<kFilterIn, kClockSteady, false>, &Engine::runChunk<kFilterIn, kClockSteady, true>}},
-        {{&Engine::runChunk<kFilterFeedback, kClockOff, false>, &Engine::runChunk<kFilterFeedback, kClockOff, true>},
-         {&Engine::runChunk<kFilterFeedback, kClockModulated, false>, &Engine::runChunk<kFilterFeedback, kClockModulated, true>},
-         {&Engine::runChunk<kFilterFeedback, kClockSteady, false>, &Engine::runChunk<kFilterFeedback, kClockSteady, true>}},
-        {{&Engine::runChunk<kFilterListen, kClockOff, false>, &Engine::runChunk<kFilterListen, kClockOff, true>},
-         {&Engine::runChunk<kFilterListen, kClockModulated, false>, &Engine::runChunk<kFilterListen, kClockModulated, true>},
-         {&Engine::runChunk<kFilterListen, kClockSteady, false>, &Engine::runChunk<kFilterListen, kClockSteady, true>}}
+// The chunk runner for a placement, clock mode, reverb and drive switch.
+Engine::ChunkRunner Engine::runnerFor(int placement, int clock, int reverb, bool drive) {
+    static constexpr ChunkRunner kRunners[4][3][3][2] = {
+        {{{&Engine::runChunk<kNoFilter, kClockOff, kReverbOff, false>, &Engine::runChunk<kNoFilter, kClockOff, kReverbOff, true>},
+          {&Engine::runChunk<kNoFilter, kClockOff, kReverbSpring, false>, &Engine::runChunk<kNoFilter, kClockOff, kReverbSpring, true>},
+          {&Engine::runChunk<kNoFilter, kClockOff, kReverbPlate, false>, &Engine::runChunk<kNoFilter, kClockOff, kReverbPlate, true>}},
+         {{&Engine::runChunk<kNoFilter, kClockModulated, kReverbOff, false>, &Engine::runChunk<kNoFilter, kClockModulated, kReverbOff, true>},
+          {&Engine::runChunk<kNoFilter, kClockModulated, kReverbSpring, false>, &Engine::runChunk<kNoFilter, kClockModulated, kReverbSpring, true>},
+          {&Engine::runChunk<kNoFilter, kClockModulated, kReverbPlate, false>, &Engine::runChunk<kNoFilter, kClockModulated, kReverbPlate, true>}},
+         {{&Engine::runChunk<kNoFilter, kClockSteady, kReverbOff, false>, &Engine::runChunk<kNoFilter, kClockSteady, kReverbOff, true>},
+          {&Engine::runChunk<kNoFilter, kClockSteady, kReverbSpring, false>, &Engine::runChunk<kNoFilter, kClockSteady, kReverbSpring, true>},
+          {&Engine::runChunk<kNoFilter, kClockSteady, kReverbPlate, false>, &Engine::runChunk<kNoFilter, kClockSteady, kReverbPlate, true>}}},
+        {{{&Engine::runChunk<kFilterIn, kClockOff, kReverbOff, false>, &Engine::runChunk<kFilterIn, kClockOff, kReverbOff, true>},
+          {&Engine::runChunk<kFilterIn, kClockOff, kReverbSpring, false>, &Engine::runChunk<kFilterIn, kClockOff, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterIn, kClockOff, kReverbPlate, false>, &Engine::runChunk<kFilterIn, kClockOff, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterIn, kClockModulated, kReverbOff, false>, &Engine::runChunk<kFilterIn, kClockModulated, kReverbOff, true>},
+          {&Engine::runChunk<kFilterIn, kClockModulated, kReverbSpring, false>, &Engine::runChunk<kFilterIn, kClockModulated, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterIn, kClockModulated, kReverbPlate, false>, &Engine::runChunk<kFilterIn, kClockModulated, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterIn, kClockSteady, kReverbOff, false>, &Engine::runChunk<kFilterIn, kClockSteady, kReverbOff, true>},
+          {&Engine::runChunk<kFilterIn, kClockSteady, kReverbSpring, false>, &Engine::runChunk<kFilterIn, kClockSteady, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterIn, kClockSteady, kReverbPlate, false>, &Engine::runChunk<kFilterIn, kClockSteady, kReverbPlate, true>}}},
+        {{{&Engine::runChunk<kFilterFeedback, kClockOff, kReverbOff, false>, &Engine::runChunk<kFilterFeedback, kClockOff, kReverbOff, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockOff, kReverbSpring, false>, &Engine::runChunk<kFilterFeedback, kClockOff, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockOff, kReverbPlate, false>, &Engine::runChunk<kFilterFeedback, kClockOff, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterFeedback, kClockModulated, kReverbOff, false>, &Engine::runChunk<kFilterFeedback, kClockModulated, kReverbOff, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockModulated, kReverbSpring, false>, &Engine::runChunk<kFilterFeedback, kClockModulated, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockModulated, kReverbPlate, false>, &Engine::runChunk<kFilterFeedback, kClockModulated, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterFeedback, kClockSteady, kReverbOff, false>, &Engine::runChunk<kFilterFeedback, kClockSteady, kReverbOff, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockSteady, kReverbSpring, false>, &Engine::runChunk<kFilterFeedback, kClockSteady, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterFeedback, kClockSteady, kReverbPlate, false>, &Engine::runChunk<kFilterFeedback, kClockSteady, kReverbPlate, true>}}},
+        {{{&Engine::runChunk<kFilterListen, kClockOff, kReverbOff, false>, &Engine::runChunk<kFilterListen, kClockOff, kReverbOff, true>},
+          {&Engine::runChunk<kFilterListen, kClockOff, kReverbSpring, false>, &Engine::runChunk<kFilterListen, kClockOff, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterListen, kClockOff, kReverbPlate, false>, &Engine::runChunk<kFilterListen, kClockOff, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterListen, kClockModulated, kReverbOff, false>, &Engine::runChunk<kFilterListen, kClockModulated, kReverbOff, true>},
+          {&Engine::runChunk<kFilterListen, kClockModulated, kReverbSpring, false>, &Engine::runChunk<kFilterListen, kClockModulated, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterListen, kClockModulated, kReverbPlate, false>, &Engine::runChunk<kFilterListen, kClockModulated, kReverbPlate, true>}},
+         {{&Engine::runChunk<kFilterListen, kClockSteady, kReverbOff, false>, &Engine::runChunk<kFilterListen, kClockSteady, kReverbOff, true>},
+          {&Engine::runChunk<kFilterListen, kClockSteady, kReverbSpring, false>, &Engine::runChunk<kFilterListen, kClockSteady, kReverbSpring, true>},
+          {&Engine::runChunk<kFilterListen, kClockSteady, kReverbPlate, false>, &Engine::runChunk<kFilterListen, kClockSteady, kReverbPlate, true>}}}
     };
-    return kRunners[placement][clock][drive ? 1 : 0];
+    return kRunners[placement][clock][reverb][drive ? 1 : 0];
 }
 
 template <typename T>
@@ -605,7 +638,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.steadyClockRate = !depthMoves && g.c[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0) : 0.0;
 
     const int clock = !s.clockOn ? kClockOff : s.steadyClockRate != 0.0 ? kClockSteady : kClockModulated;
-    const ChunkRunner runChunk = runnerFor(s.placement, clock, s.driveOn);
+    const ChunkRunner runChunk = runnerFor(s.placement, clock, s.reverb, s.driveOn);
     Chunk& io = *chunk_;
     double engineGuard = 0.0;
 
@@ -626,10 +659,6 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
         // The chain up to the wet signal.
         (this->*runChunk)(io, n, s, g);
-
-        // Reverb; while it is off its tail waits.
-        if (s.reverb == kReverbSpring) reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount);
-        if (s.reverb == kReverbPlate) reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount);
 
         // Output (into the dry arrays), bypass (the raw input, while everything above keeps
         // running), write.

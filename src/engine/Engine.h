@@ -178,10 +178,10 @@ private:
     static constexpr int kChunk = 256;
     struct Chunk;
     struct Glides;
-    template <int Placement, int ClockKind, bool DriveOn>
+    template <int Placement, int ClockKind, int ReverbKind, bool DriveOn>
     void runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g);
     using ChunkRunner = void (Engine::*)(Chunk&, int32_t, const BlockSettings&, Glides&);
-    static ChunkRunner runnerFor(int placement, int clock, bool drive);
+    static ChunkRunner runnerFor(int placement, int clock, int reverb, bool drive);
 
     template <typename T>
     void processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,

@@ -131,29 +131,8 @@ public:
             run<kSpring>(&left, &right, 1, amount);
     }
 
-    // n samples of the wet pair in place through the structure of the given type, which must
-    // be the one in force (it changes only under the engine lock, between blocks). The
-    // damping coefficients are read once for the run; the tank's state lives in locals.
-    template <int Type>
-    void run(double* left, double* right, int n, double amount) {
-        Tank t = tank_;
-        const reverb::Decay d = decay();
-        constexpr double level = Type == kPlate ? kPlateLevel : kSpringLevel;
-        for (int i = 0; i < n; ++i) {
-            double yL, yR;
-            if constexpr (Type == kPlate)
-                plate(t, d, left[i] + right[i], yL, yR);
-            else
-                spring(t, d, left[i] + right[i], yL, yR);
-            t.write = (t.write + 1) & mask_;
-            left[i] = left[i] + (level * yL - left[i]) * amount;
-            right[i] = right[i] + (level * yR - right[i]) * amount;
-        }
-        tank_ = t;
-    }
-
-private:
-    // What changes as the reverb runs, besides the buffers.
+    // What changes as the reverb runs, besides the buffers. A loop that runs the reverb
+    // sample by sample carries it in a local: tank() before, step() per sample, keep() after.
     struct Tank {
         // One write index serves all buffers: both groups' write indices are set together
         // at retuning and move together. Each read index is the write index minus a fixed delay.
@@ -161,7 +140,36 @@ private:
         double s[6] = {};  // damping states
         reverb::BandPassState band[2];
     };
+    Tank tank() const { return tank_; }
+    void keep(const Tank& t) { tank_ = t; }
 
+    // One sample of the wet pair through the structure of the given type, which must be the
+    // one in force (it changes only under the engine lock, between blocks), with the damping
+    // coefficients d = decay() read once for the run.
+    template <int Type>
+    [[gnu::always_inline]] void step(Tank& t, const reverb::Decay& d, double& left, double& right,
+                                     double amount) const {
+        double yL, yR;
+        if constexpr (Type == kPlate)
+            plate(t, d, left + right, yL, yR);
+        else
+            spring(t, d, left + right, yL, yR);
+        t.write = (t.write + 1) & mask_;
+        constexpr double level = Type == kPlate ? kPlateLevel : kSpringLevel;
+        left = left + (level * yL - left) * amount;
+        right = right + (level * yR - right) * amount;
+    }
+
+    // n samples of the wet pair in place.
+    template <int Type>
+    void run(double* left, double* right, int n, double amount) {
+        Tank t = tank_;
+        const reverb::Decay d = decay();
+        for (int i = 0; i < n; ++i) step<Type>(t, d, left[i], right[i], amount);
+        tank_ = t;
+    }
+
+private:
     uint32_t readIndex(const Tank& t, int b) const { return (t.write - delay_[b]) & mask_; }
 
     [[gnu::always_inline]] void spring(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
