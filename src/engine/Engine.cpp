@@ -310,14 +310,19 @@ void Engine::setReverbDamping(double x) {
 // ------------------------------------------------------------------ processing
 //
 // A block runs in chunks of up to kChunk frames, each in three passes:
-//   1. runChunk: the per-sample chain from smoothing to the wet signal and the duck gain,
-//      in one of sixteen variants chosen per block by the filter placement, the clock mode
-//      and the drive switch, so that no sample tests a switch the block cannot change;
-//      the stages' state is carried in locals and written back after the chunk;
-//   2. the reverb over the chunk's wet pair (it feeds nothing back into the chain);
+//   1. the host's samples widened to double (all of a chunk read before any is written);
+//   2. runChunk: the per-sample chain from smoothing to the reverbed wet signal and the duck
+//      gain, in one of 72 variants chosen per block by the filter placement, the clock mode
+//      (off, modulated, or at one rate for the block), the reverb type and the drive
+//      switch, so that no sample tests a switch the block cannot change; the stages'
+//      state is carried in locals and written back after the chunk;
 //   3. the output sum, bypass and the write into the host's buffers.
 // The samples are exactly those of running every stage once per sample in the order of
-// the signal path: the passes only regroup work that does not depend on what follows.
+// the signal path (the tests hold it against such a loop): the passes only regroup work
+// that does not depend on what follows. Two things are read once per block that a plain
+// loop would read per sample: the target of a smoothed control that is at rest when the
+// block starts (a change from another thread during the block is picked up by the next
+// one, a few milliseconds later), and the reverb's damping coefficients.
 
 bool Engine::stateIsFinite() const {
     bool finite = std::isfinite(lfo_.phase) && std::isfinite(modulation_.cutoffFactor) &&
