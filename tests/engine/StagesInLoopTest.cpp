@@ -266,9 +266,11 @@ TEST(ClockInLoop, ManualAtMinusOneSpacesEchoesTwiceAsFar) {
         spacing[half] = peaks[3] - peaks[2];
         EXPECT_EQ(peaks[2] - peaks[1], spacing[half]);
     }
-    // Centre: D slots plus the clock's own latency of three samples plus the feedback's one.
     EXPECT_EQ(spacing[0], kTimeSlots + 4);
-    EXPECT_NEAR(spacing[1], 2 * spacing[0], 4);
+    // A repeat takes D / v samples in the line, one sample on the write side, two ticks
+    // (2 / v samples) on the read side, and one sample to re-enter as feedback:
+    // 441 + 1 + 2 + 1 at v = 1, and 882 + 1 + 4 + 1 at v = 0.5.
+    EXPECT_EQ(spacing[1], 2 * kTimeSlots + 6);
 }
 
 // Sound written while the clock runs at the sample rate and read after VcoMan drops to -1
