@@ -1,5 +1,7 @@
 #include "CPresetSystemEffect.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -108,7 +110,10 @@ void CPresetSystemEffect::resetProgramToTemplate(VstInt32 index) {
 }
 
 void CPresetSystemEffect::storeIntoCurrentProgram(VstInt32 index, float value) {
-    if (store_ && index >= 0 && index < kNumParams) store_[currentProgram_].values[index] = value;
+    if (!store_ || index < 0 || index >= kNumParams || std::isnan(value)) return;
+    // A program holds only what a bank or chunk reader accepts: a host that sends 1.5
+    // must not leave a state behind that its own session can no longer load.
+    store_[currentProgram_].values[index] = std::min(1.0f, std::max(0.0f, value));
 }
 
 void CPresetSystemEffect::setParameter(VstInt32 index, float value) {

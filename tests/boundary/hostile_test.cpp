@@ -164,4 +164,16 @@ TEST_F(Hostile, ChunksOfGarbage) {
     EXPECT_EQ(snapshot(), before);
 }
 
+TEST_F(Hostile, OutOfRangeValuesNeverMakeAStateThatCannotBeLoadedAgain) {
+    plugin->setParameter(2, 1.5f);    // Mix
+    plugin->setParameter(39, -3.0f);  // RvbDamp
+    plugin->setParameter(15, 1.0e30f);
+    const auto chunk = plugin->getChunk();
+    auto restored = host.load(VANTEL_PLUGIN_PATH);
+    ASSERT_EQ(restored->setChunk(chunk), 0);  // a session saved now loads later
+    EXPECT_EQ(restored->getParameter(2), 1.0f);
+    EXPECT_EQ(restored->getParameter(39), 0.0f);
+    EXPECT_EQ(restored->getParameter(15), 1.0f);
+}
+
 }  // namespace
