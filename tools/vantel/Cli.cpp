@@ -114,21 +114,21 @@ bool allDigits(const std::string& s) {
 
 }  // namespace
 
-int findProgram(Plugin& plugin, const std::string& spec) {
+int findProgram(Plugin& plugin, const std::string& wanted) {
     std::vector<std::string> names = plugin.programNames();
     const int count = std::max<int>(int(names.size()), plugin.numPrograms());
-    if (allDigits(spec)) {
-        const long index = spec.size() > 9 ? LONG_MAX : std::stol(spec);
+    if (allDigits(wanted)) {
+        const long index = wanted.size() > 9 ? LONG_MAX : std::stol(wanted);
         if (index >= count)
-            throw Failure("There is no program " + spec + ": the plug-in has " + std::to_string(count) +
+            throw Failure("There is no program " + wanted + ": the plug-in has " + std::to_string(count) +
                           " programs, numbered from 0.");
         return int(index);
     }
     for (size_t i = 0; i < names.size(); ++i)
-        if (trimmed(names[i]) == spec) return int(i);
+        if (trimmed(names[i]) == wanted) return int(i);
     for (size_t i = 0; i < names.size(); ++i)
-        if (lower(trimmed(names[i])) == lower(spec)) return int(i);
-    throw Failure("There is no program called \"" + spec + "\" (vantel info lists the program names).");
+        if (lower(trimmed(names[i])) == lower(wanted)) return int(i);
+    throw Failure("There is no program called \"" + wanted + "\" (vantel info lists the program names).");
 }
 
 namespace {

@@ -39,7 +39,7 @@ long parseInteger(const std::string& text, const std::string& what, long min, lo
 std::string defaultPluginPath();
 
 // "N" or a program name (exact, then ignoring case) -> index in the plug-in's program list.
-int findProgram(testhost::Plugin& plugin, const std::string& spec);
+int findProgram(testhost::Plugin& plugin, const std::string& wanted);
 // Makes program `index` current (see the definition for how), or throws Failure.
 void selectProgram(testhost::Plugin& plugin, int index);
 // Each "NAME=VALUE" (normalised value) through setParameter, or throws Failure.
