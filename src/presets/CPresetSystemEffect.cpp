@@ -219,8 +219,10 @@ VstInt32 CPresetSystemEffect::getChunk(void** data, bool isPreset) {
     if (!data) return 0;
     std::vector<uint8_t> chunk = presets::PresetCodec(*this).buildChunk();
     if (chunk.empty()) return 0;
-    // The host reads the buffer until its next call.
-    chunkBuffer_.swap(chunk);
+    // One buffer for the effect's lifetime: a host may still read the pointer it got from
+    // an earlier call (another thread saving, say), so its memory must never be freed
+    // under it. The chunk has the same size every time, so this copy keeps the memory.
+    chunkBuffer_.assign(chunk.begin(), chunk.end());
     *data = chunkBuffer_.data();
     return static_cast<VstInt32>(chunkBuffer_.size());
 }

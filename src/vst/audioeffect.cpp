@@ -167,7 +167,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
             if (!ptr) return 0;
             return getChunk(static_cast<void**>(ptr), index != 0);
         case effSetChunk:
-            if (value < 0 || value > INT32_MAX) return 0;
+            if (value < 0 || value > INT32_MAX) return -1;  // refused, as setChunk refuses
             return setChunk(ptr, static_cast<VstInt32>(value), index != 0);
         default: return 0;
     }
