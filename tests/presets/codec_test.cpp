@@ -323,18 +323,21 @@ TEST_F(Codec, LegacyBankOfFortyValuesPerProgram) {
     EXPECT_EQ(effect.getCurrentProgramIndex(), 0);
 }
 
-TEST_F(Codec, LegacyMidiSettingsStopAtTheFirstBadValue) {
+TEST_F(Codec, LegacyMidiSettingsWithABadValueChangeNothing) {
     Bytes file = {'1', '4', 'q', 'V', 0x0B};
     const float values[] = {assignmentOf(10), assignmentOf(11), 2.0f, assignmentOf(13)};
     for (float v : values) {
         file.resize(file.size() + 4);
         putFloat(file, file.size() - 4, v);
     }
+    const Bytes before = snapshot(effect);
+    EXPECT_FALSE(effect.codec().loadBlockImage(file.data(), file.size(), presets::kMidiKinds));
+    EXPECT_EQ(snapshot(effect), before);
+    EXPECT_EQ(effect.getAssignedController(0), 999);
+    // The same body with the bad value mended is taken whole.
+    putFloat(file, 5 + 8, assignmentOf(12));
     ASSERT_TRUE(effect.codec().loadBlockImage(file.data(), file.size(), presets::kMidiKinds));
-    EXPECT_EQ(effect.getAssignedController(0), 10);
-    EXPECT_EQ(effect.getAssignedController(1), 11);
-    EXPECT_EQ(effect.getAssignedController(2), 999);
-    EXPECT_EQ(effect.getAssignedController(3), 999);
+    for (int p = 0; p < 4; ++p) EXPECT_EQ(effect.getAssignedController(p), 10 + p);
 }
 
 TEST_F(Codec, KindsOutsideTheAllowedSetAreRefused) {

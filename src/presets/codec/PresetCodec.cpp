@@ -320,11 +320,14 @@ bool PresetCodec::loadLegacyPreset(const uint8_t* body, size_t size, bool swap) 
 bool PresetCodec::loadLegacyMidiSettings(const uint8_t* body, size_t size, bool swap) {
     if (!body && size > 0) return false;
     const size_t count = std::min<size_t>(size / 4, kNumParams);
+    // Like every other reader: a bad value refuses the whole body, so a damaged file
+    // never leaves half of its assignments behind.
+    for (size_t k = 0; k < count; ++k)
+        if (!effect_.skipOnLegacyLoad(static_cast<VstInt32>(k)) && !isNormalised(readFloat(body + 4 * k, swap)))
+            return false;
     for (size_t k = 0; k < count; ++k) {
         if (effect_.skipOnLegacyLoad(static_cast<VstInt32>(k))) continue;
-        const float value = readFloat(body + 4 * k, swap);
-        if (!isNormalised(value)) break;  // the settings before it stay
-        effect_.setParameter(kNumParams + static_cast<VstInt32>(k), value);
+        effect_.setParameter(kNumParams + static_cast<VstInt32>(k), readFloat(body + 4 * k, swap));
     }
     return true;
 }
