@@ -164,8 +164,9 @@ void Engine::deriveRateValues(double fs) {
 
 void Engine::deriveEnvelopeCoefficients() {
     const double fs = sampleRate_;
-    // EnvSpeed lives on 0..1; a value beyond would turn the envelopes unstable.
-    const double e = std::min(std::max(envSpeed_.load(), 0.0), 1.0);
+    // Values outside 0..1 keep their mapping, as far as the envelopes stay stable: the
+    // envelope time must stay positive (L = 900 x + 100 ms).
+    const double e = std::isnan(envSpeed_.load()) ? 0.0 : std::max(envSpeed_.load(), EnvelopeFollower::kLowestEnvSpeed);
     envLength_ = 900.0 * e + 100.0;
     envCoefficient_ = EnvelopeFollower::coefficientFor(e, fs);
     gateRelease_ = gateReleaseFor(e, fs);
@@ -319,10 +320,13 @@ void Engine::setReverbDamping(double x) {
 //   3. the output sum, bypass and the write into the host's buffers.
 // The samples are exactly those of running every stage once per sample in the order of
 // the signal path (the tests hold it against such a loop): the passes only regroup work
-// that does not depend on what follows. Two things are read once per block that a plain
+// that does not depend on what follows. Some values are read once per block that a plain
 // loop would read per sample: the target of a smoothed control that is at rest when the
-// block starts (a change from another thread during the block is picked up by the next
-// one, a few milliseconds later), and the reverb's damping coefficients.
+// block starts, the switches and selectors (filter, clock, reverb, bypass, wave, placements),
+// the polarity signs, the duck threshold, ModSens, the EnvSpeed coefficients, VcoMan,
+// RvbAmt and the reverb's damping coefficients. A change made from another thread during a
+// block is therefore heard from the next block on, a few milliseconds later; changes made
+// between blocks (the host's automation, programs) are heard exactly where they are made.
 
 bool Engine::stateIsFinite() const {
     bool finite = std::isfinite(lfo_.phase) && std::isfinite(modulation_.cutoffFactor) &&

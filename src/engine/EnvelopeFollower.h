@@ -14,6 +14,7 @@
 //                        coefficients of the next sample
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 #include "EngineTables.h"
@@ -22,10 +23,13 @@
 namespace engine {
 
 struct EnvelopeFollower {
+    // EnvSpeed below this would make the envelope length (nearly) zero or negative.
+    static constexpr double kLowestEnvSpeed = -0.1;  // L = 10 ms
+
     // One-pole coefficient for an envelope length L = 900 EnvSpeed + 100 ms: a corner at
-    // 1000 / L Hz (1..10 Hz). EnvSpeed outside 0..1 is held at the nearer end.
+    // 1000 / L Hz (1..10 Hz within 0..1). Values outside keep the mapping down to 10 ms.
     static double coefficientFor(double envSpeed, double sampleRate) {
-        const double length = 900.0 * math::clampUnit(envSpeed) + 100.0;
+        const double length = 900.0 * (std::isnan(envSpeed) ? 0.0 : std::max(envSpeed, kLowestEnvSpeed)) + 100.0;
         return 1.0 - std::exp(-6283.185307179586 / (length * sampleRate));
     }
 

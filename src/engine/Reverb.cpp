@@ -125,7 +125,9 @@ void Reverb::retune(int type) {
 }
 
 void Reverb::setDamping(double x) {
-    x = math::clampUnit(x);
+    // Values outside 0..1 keep their mapping as far as the damping low-passes stay stable
+    // (their coefficient g within 0..2 for both structures).
+    x = std::isnan(x) ? 0.0 : std::min(std::max(x, kLowestDamping), kHighestDamping);
     damping_ = x;
     const reverb::Decay c = type_.load() == kPlate ? reverb::Decay::plate(x) : reverb::Decay::spring(x);
     k1_ = c.k1;

@@ -80,6 +80,10 @@ struct Decay {
 
 class Reverb {
 public:
+    // RvbDamp beyond these would push a damping coefficient g out of 0..2 (unstable).
+    static constexpr double kLowestDamping = -1.3;
+    static constexpr double kHighestDamping = 1.38;
+
     enum Type : int { kSpring = 0, kPlate = 1 };
     // The 16 buffers: group A (spring only), group B, group C.
     enum Buffer : int { kA0, kA1, kA2, kA3, kA4, kA5, kB0, kB1, kB2, kB3, kB4, kB5, kC0, kC1, kC2, kC3, kBufferCount };

@@ -244,9 +244,14 @@ TEST(EnvelopeFollower, TimeConstantFollowsEnvSpeed) {
             EXPECT_NEAR(env.env[1], 0.5 * env.env[0], 1e-12);
         }
     }
-    // EnvSpeed far outside 0..1 is held at the ends.
-    EXPECT_EQ(EnvelopeFollower::coefficientFor(-40.0, 44100.0), EnvelopeFollower::coefficientFor(0.0, 44100.0));
-    EXPECT_EQ(EnvelopeFollower::coefficientFor(1e9, 44100.0), EnvelopeFollower::coefficientFor(1.0, 44100.0));
+    // EnvSpeed outside 0..1 keeps its mapping (what the display shows is what is heard),
+    // down to a 10 ms envelope; far above, the envelope just gets very slow.
+    EXPECT_EQ(EnvelopeFollower::coefficientFor(-40.0, 44100.0), EnvelopeFollower::coefficientFor(-0.1, 44100.0));
+    EXPECT_NEAR(EnvelopeFollower::coefficientFor(2.0, 44100.0), 1.0 - std::exp(-6283.185307179586 / (1900.0 * 44100.0)),
+                1e-18);
+    const double slowest = EnvelopeFollower::coefficientFor(1e9, 44100.0);
+    EXPECT_GT(slowest, 0.0);
+    EXPECT_LT(slowest, EnvelopeFollower::coefficientFor(1.0, 44100.0));
     EXPECT_EQ(EnvelopeFollower::coefficientFor(std::nan(""), 44100.0), EnvelopeFollower::coefficientFor(0.0, 44100.0));
 }
 

@@ -79,10 +79,17 @@ TEST(Reverb, DecayCoefficientsFromDamping) {
     EXPECT_NEAR(r->decay().k1, 0.5, 1e-15);
     EXPECT_NEAR(r->decay().k2, std::pow(0.5, 0.25), 1e-15);
     EXPECT_NEAR(r->decay().g, 0.4, 1e-15);
-    r->setDamping(-7.0);  // held at 0
-    EXPECT_NEAR(r->decay().g, 0.8, 1e-15);
+    // Outside 0..1 the mapping holds as long as the damping stays stable (g within 0..2).
+    r->setDamping(-0.5);
+    EXPECT_NEAR(r->decay().g, 1.5 * 0.4 + 0.4, 1e-15);
+    r->setDamping(-7.0);  // held at -1.3
+    EXPECT_NEAR(r->decay().g, 2.3 * 0.4 + 0.4, 1e-15);
+    r->retune(Reverb::kSpring);
+    r->setDamping(7.0);  // held at 1.38, where the spring's g is still above 0
+    EXPECT_NEAR(r->decay().g, (1.0 - 1.38) * 0.52 + 0.2, 1e-15);
+    EXPECT_GT(r->decay().g, 0.0);
     r->setDamping(std::nan(""));
-    EXPECT_NEAR(r->decay().g, 0.8, 1e-15);
+    EXPECT_NEAR(r->decay().g, 0.72, 1e-15);
 }
 
 TEST(Reverb, SpringArrivesAfterItsShortestLine) {
