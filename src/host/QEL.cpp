@@ -139,8 +139,10 @@ void QEL::resumeLocked() {
         params_.apply(kCutoff, static_cast<float>(params_.value(kCutoff)));
     }
 
-    VstInt32 window = getOutputLatency();
-    if (window < 1 || window > kMaxOutputLatency) window = engine::Engine::kDefaultMeterWindow;
+    // Checked at the host's full width: an answer of 2^32 + 7 is no 7.
+    const VstIntPtr latency = callHost(audioMasterGetOutputLatency);
+    const VstInt32 window = (latency < 1 || latency > kMaxOutputLatency) ? engine::Engine::kDefaultMeterWindow
+                                                                         : static_cast<VstInt32>(latency);
     engine_.adoptMeterWindow(window);
 
     engine_.reset();
@@ -335,8 +337,12 @@ bool QEL::skipOnLegacyLoad(VstInt32 parameter) {
 }
 
 bool QEL::linkCheck() {
+    // The current program's values: what was loaded, or what the user set since. (A side in
+    // note mode does not take a DlyTime value into its mapping, so the mapping's copy of
+    // DlyTime may still be an older one.)
     for (const LinkPair& pair : kLinkPairs) {
-        const double l = getParameter(pair.left), r = getParameter(pair.right);
+        const double l = CPresetSystemEffect::getParameter(pair.left);
+        const double r = CPresetSystemEffect::getParameter(pair.right);
         const double difference = pair.mirrored ? r + l - 1.0 : l - r;
         if (!(std::fabs(difference) <= 0.01)) return false;
     }

@@ -299,3 +299,29 @@ TEST(EffectStartUp, AStoredDefaultPresetStartsTheNextInstance) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Effect, AMirroredProgramLinksWhateverTheSidesHeldBefore) {
+    // Both sides in time mode with different times, then "Default" (note mode, mirrored):
+    // the note-mode sides do not take DlyTime, yet the loaded program is what counts.
+    effect->selectProgram(1);
+    effect->setParameter(kDlyModeL, 0.25f);
+    effect->setParameter(kDlyModeR, 0.25f);
+    effect->setParameter(kDlyTimeL, 1.0f);
+    effect->setParameter(kDlyTimeR, 0.1f);
+    effect->selectProgram(0);
+    EXPECT_TRUE(effect->linkCheck());
+    EXPECT_TRUE(effect->editorObject()->isLinked());
+}
+
+TEST_F(Effect, OutputLatencyIsCheckedAtTheHostsFullWidth) {
+    host().outputLatency = (VstIntPtr{1} << 32) + 7;
+    effect->resume();
+    EXPECT_EQ(effect->meterWindow(), 1024);
+    host().outputLatency = 7;
+    effect->resume();
+    EXPECT_EQ(effect->meterWindow(), 7);
+}
+
+}  // namespace
