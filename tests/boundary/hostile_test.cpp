@@ -176,4 +176,18 @@ TEST_F(Hostile, OutOfRangeValuesNeverMakeAStateThatCannotBeLoadedAgain) {
     EXPECT_EQ(restored->getParameter(15), 1.0f);
 }
 
+TEST_F(Hostile, AnEarlierChunkPointerStaysReadable) {
+    // Some hosts keep the pointer of a chunk while another thread asks for a new one.
+    void* first = nullptr;
+    void* second = nullptr;
+    const VstIntPtr size = plugin->dispatch(effGetChunk, 0, 0, &first);
+    plugin->setParameter(2, 0.3f);
+    ASSERT_EQ(plugin->dispatch(effGetChunk, 0, 0, &second), size);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first, second);
+    unsigned sum = 0;
+    for (VstIntPtr i = 0; i < size; ++i) sum += static_cast<const uint8_t*>(first)[i];  // freed memory: ASan fails here
+    EXPECT_GT(sum, 0u);
+}
+
 }  // namespace
