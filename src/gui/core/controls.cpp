@@ -212,9 +212,8 @@ bool CKickButton::isTypeOf(const char* name) const { return typeIs(name, "CKickB
 
 // ---------------------------------------------------------------- CHorizontalSwitch
 
-CHorizontalSwitch::CHorizontalSwitch(const CRect& size, CControlListener* listener, int32_t tag,
-                                     int32_t subPixmaps, CCoord heightOfOneImage, int32_t maxPositions,
-                                     CBitmap* background, const CPoint& offset)
+CSwitchBase::CSwitchBase(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
+                         CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background, const CPoint& offset)
     : CControl(size, listener, tag, background),
       subPixmaps(subPixmaps),
       heightOfOneImage(heightOfOneImage),
@@ -223,7 +222,7 @@ CHorizontalSwitch::CHorizontalSwitch(const CRect& size, CControlListener* listen
     setDefaultValue(0.f);
 }
 
-void CHorizontalSwitch::draw(CDrawContext* context) {
+void CSwitchBase::draw(CDrawContext* context) {
     if (background) {
         int32_t frame = subPixmaps > 1 ? static_cast<int32_t>(getValueNormalized() * (subPixmaps - 1) + 0.5f) : 0;
         background->draw(context, size, CPoint(offset.x, offset.y + frame * heightOfOneImage));
@@ -231,9 +230,9 @@ void CHorizontalSwitch::draw(CDrawContext* context) {
     setDirty(false);
 }
 
-CMouseEventResult CHorizontalSwitch::onMouseDown(CPoint& where, const CButtonState& buttons) {
+CMouseEventResult CSwitchBase::onMouseDown(CPoint& where, const CButtonState& buttons) {
     if (!buttons.isLeftButton()) return kMouseEventNotHandled;
-    coef = (background && maxPositions > 0) ? background->getWidth() / maxPositions : 1.0;
+    coef = maxPositions > 0 ? axisLength() / maxPositions : 1.0;
     beginEdit();
     if (checkDefaultValue(buttons)) {
         endEdit();
@@ -242,10 +241,10 @@ CMouseEventResult CHorizontalSwitch::onMouseDown(CPoint& where, const CButtonSta
     return onMouseMoved(where, buttons);
 }
 
-CMouseEventResult CHorizontalSwitch::onMouseMoved(CPoint& where, const CButtonState& buttons) {
+CMouseEventResult CSwitchBase::onMouseMoved(CPoint& where, const CButtonState& buttons) {
     if (buttons.isLeftButton()) {
         float before = value;
-        int32_t position = static_cast<int32_t>((where.x - size.left) / coef);
+        int32_t position = static_cast<int32_t>(distanceAlong(where) / coef);
         float norm = subPixmaps > 1 ? position / static_cast<float>(subPixmaps - 1) : 0.f;
         value = vmin + norm * (vmax - vmin);
         bounceValue();
@@ -257,10 +256,18 @@ CMouseEventResult CHorizontalSwitch::onMouseMoved(CPoint& where, const CButtonSt
     return kMouseEventHandled;
 }
 
-CMouseEventResult CHorizontalSwitch::onMouseUp(CPoint&, const CButtonState&) {
+CMouseEventResult CSwitchBase::onMouseUp(CPoint&, const CButtonState&) {
     endEdit();
     return kMouseEventHandled;
 }
+
+CHorizontalSwitch::CHorizontalSwitch(const CRect& size, CControlListener* listener, int32_t tag,
+                                     int32_t subPixmaps, CCoord heightOfOneImage, int32_t maxPositions,
+                                     CBitmap* background, const CPoint& offset)
+    : CSwitchBase(size, listener, tag, subPixmaps, heightOfOneImage, maxPositions, background, offset) {}
+
+// The bitmap's width is shared by the positions (a control without a bitmap: 1 pixel each).
+CCoord CHorizontalSwitch::axisLength() const { return background ? background->getWidth() : maxPositions; }
 
 bool CHorizontalSwitch::isTypeOf(const char* name) const {
     return typeIs(name, "CHorizontalSwitch") || CControl::isTypeOf(name);
@@ -271,52 +278,7 @@ bool CHorizontalSwitch::isTypeOf(const char* name) const {
 CVerticalSwitch::CVerticalSwitch(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
                                  CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background,
                                  const CPoint& offset)
-    : CControl(size, listener, tag, background),
-      subPixmaps(subPixmaps),
-      heightOfOneImage(heightOfOneImage),
-      maxPositions(maxPositions),
-      offset(offset) {
-    setDefaultValue(0.f);
-}
-
-void CVerticalSwitch::draw(CDrawContext* context) {
-    if (background) {
-        int32_t frame = subPixmaps > 1 ? static_cast<int32_t>(getValueNormalized() * (subPixmaps - 1) + 0.5f) : 0;
-        background->draw(context, size, CPoint(offset.x, offset.y + frame * heightOfOneImage));
-    }
-    setDirty(false);
-}
-
-CMouseEventResult CVerticalSwitch::onMouseDown(CPoint& where, const CButtonState& buttons) {
-    if (!buttons.isLeftButton()) return kMouseEventNotHandled;
-    coef = maxPositions > 0 ? heightOfOneImage / maxPositions : 1.0;
-    beginEdit();
-    if (checkDefaultValue(buttons)) {
-        endEdit();
-        return kMouseDownEventHandledButDontNeedMovedOrUpEvents;
-    }
-    return onMouseMoved(where, buttons);
-}
-
-CMouseEventResult CVerticalSwitch::onMouseMoved(CPoint& where, const CButtonState& buttons) {
-    if (buttons.isLeftButton()) {
-        float before = value;
-        int32_t position = static_cast<int32_t>((where.y - size.top) / coef);
-        float norm = subPixmaps > 1 ? position / static_cast<float>(subPixmaps - 1) : 0.f;
-        value = vmin + norm * (vmax - vmin);
-        bounceValue();
-        if (value != before) {
-            valueChanged();
-            invalid();
-        }
-    }
-    return kMouseEventHandled;
-}
-
-CMouseEventResult CVerticalSwitch::onMouseUp(CPoint&, const CButtonState&) {
-    endEdit();
-    return kMouseEventHandled;
-}
+    : CSwitchBase(size, listener, tag, subPixmaps, heightOfOneImage, maxPositions, background, offset) {}
 
 bool CVerticalSwitch::isTypeOf(const char* name) const {
     return typeIs(name, "CVerticalSwitch") || CControl::isTypeOf(name);

@@ -90,21 +90,25 @@ protected:
     float entryValue = 0.f;
 };
 
-// n positions across the bitmap's width; frame = round(normalised value * (n - 1)).
-class CHorizontalSwitch : public CControl {
+// n positions along one axis of the control; frame = round(normalised value * (n - 1)),
+// frames stacked vertically in the bitmap. The horizontal and vertical switches differ
+// only in the axis a press is measured along and the length the positions share.
+class CSwitchBase : public CControl {
 public:
-    CHorizontalSwitch(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
-                      CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background,
-                      const CPoint& offset = CPoint(0, 0));
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
     void draw(CDrawContext* context) override;
     int32_t getNumSubPixmaps() const { return subPixmaps; }
     CCoord getHeightOfOneImage() const { return heightOfOneImage; }
-    bool isTypeOf(const char* name) const override;
 
 protected:
+    CSwitchBase(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
+                CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background, const CPoint& offset);
+    // The length the positions share, and how far along it a point lies.
+    virtual CCoord axisLength() const = 0;
+    virtual CCoord distanceAlong(const CPoint& where) const = 0;
+
     int32_t subPixmaps;
     CCoord heightOfOneImage;
     int32_t maxPositions;
@@ -112,26 +116,30 @@ protected:
     double coef = 0;
 };
 
+// n positions across the bitmap's width.
+class CHorizontalSwitch : public CSwitchBase {
+public:
+    CHorizontalSwitch(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
+                      CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background,
+                      const CPoint& offset = CPoint(0, 0));
+    bool isTypeOf(const char* name) const override;
+
+protected:
+    CCoord axisLength() const override;
+    CCoord distanceAlong(const CPoint& where) const override { return where.x - size.left; }
+};
+
 // The same, with the positions stacked down one frame's height.
-class CVerticalSwitch : public CControl {
+class CVerticalSwitch : public CSwitchBase {
 public:
     CVerticalSwitch(const CRect& size, CControlListener* listener, int32_t tag, int32_t subPixmaps,
                     CCoord heightOfOneImage, int32_t maxPositions, CBitmap* background,
                     const CPoint& offset = CPoint(0, 0));
-    CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;
-    CMouseEventResult onMouseUp(CPoint& where, const CButtonState& buttons) override;
-    CMouseEventResult onMouseMoved(CPoint& where, const CButtonState& buttons) override;
-    void draw(CDrawContext* context) override;
-    int32_t getNumSubPixmaps() const { return subPixmaps; }
-    CCoord getHeightOfOneImage() const { return heightOfOneImage; }
     bool isTypeOf(const char* name) const override;
 
 protected:
-    int32_t subPixmaps;
-    CCoord heightOfOneImage;
-    int32_t maxPositions;
-    CPoint offset;
-    double coef = 0;
+    CCoord axisLength() const override { return heightOfOneImage; }
+    CCoord distanceAlong(const CPoint& where) const override { return where.y - size.top; }
 };
 
 // -1 while the left half is pressed, +1 for the right half, back to 0 on release.
