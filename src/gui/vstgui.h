@@ -2,7 +2,6 @@
 #pragma once
 
 #include "core/cbitmap.h"
-#include "core/cdocument.h"
 #include "core/cdrawcontext.h"
 #include "core/cfileselector.h"
 #include "core/cframe.h"

@@ -15,21 +15,25 @@ namespace platform {
 
 namespace {
 
-// Openers started and not yet reaped. xdg-open itself returns within moments (it hands
-// the document to the viewer and exits), so the list stays short.
-std::mutex gOpenersMutex;
-std::vector<pid_t> gOpeners;
+// xdg-open's answer when no tool for the document's type could be found.
+constexpr int kNoToolStatus = 3;
 
-void reapFinishedOpeners() {
-    std::lock_guard<std::mutex> guard(gOpenersMutex);
-    for (size_t i = 0; i < gOpeners.size();) {
+// Openers whose opening was abandoned before they answered. xdg-open itself returns
+// within moments (it hands the document to the viewer and exits), so the list stays short;
+// each new opening reaps what has finished.
+std::mutex gOrphansMutex;
+std::vector<pid_t> gOrphans;
+
+void reapOrphans() {
+    std::lock_guard<std::mutex> guard(gOrphansMutex);
+    for (size_t i = 0; i < gOrphans.size();) {
         int status = 0;
-        const pid_t r = ::waitpid(gOpeners[i], &status, WNOHANG);
+        const pid_t r = ::waitpid(gOrphans[i], &status, WNOHANG);
         // Finished, or not ours to wait for any more (a host that ignores SIGCHLD has its
         // children reaped by the system, and waitpid then answers ECHILD).
-        if (r == gOpeners[i] || (r < 0 && errno != EINTR)) {
-            gOpeners[i] = gOpeners.back();
-            gOpeners.pop_back();
+        if (r == gOrphans[i] || (r < 0 && errno != EINTR)) {
+            gOrphans[i] = gOrphans.back();
+            gOrphans.pop_back();
         } else {
             ++i;
         }
@@ -43,17 +47,25 @@ bool isUrl(const std::string& document) {
 
 }  // namespace
 
-OpenDocumentResult openDocument(const std::string& document) {
-    reapFinishedOpeners();
-    if (document.empty()) return OpenDocumentResult::Failed;
+DocumentOpening::DocumentOpening(const std::string& document) {
+    reapOrphans();
     // A file that is not there cannot be opened; the opener would only say so later.
     struct stat st {};
-    if (!isUrl(document) && ::stat(document.c_str(), &st) != 0) return OpenDocumentResult::Failed;
+    if (document.empty() || (!isUrl(document) && ::stat(document.c_str(), &st) != 0)) {
+        outcome_ = OpenDocumentResult::Failed;
+        return;
+    }
 
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return OpenDocumentResult::Failed;
-    // The opener gets no input and none of the host's files.
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        outcome_ = OpenDocumentResult::Failed;
+        return;
+    }
+    // The opener gets no input, none of the host's files, and does not write into the
+    // host's log.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 #endif
@@ -71,11 +83,35 @@ OpenDocumentResult openDocument(const std::string& document) {
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
 
-    if (error == ENOENT || error == EACCES || error == ENOEXEC) return OpenDocumentResult::NoApplication;
-    if (error != 0) return OpenDocumentResult::Failed;
-    std::lock_guard<std::mutex> guard(gOpenersMutex);
-    gOpeners.push_back(pid);
-    return OpenDocumentResult::Started;
+    if (error == ENOENT || error == EACCES || error == ENOEXEC)
+        outcome_ = OpenDocumentResult::NoApplication;
+    else if (error != 0)
+        outcome_ = OpenDocumentResult::Failed;
+    else
+        pid_ = pid;
+}
+
+DocumentOpening::~DocumentOpening() {
+    if (pid_ <= 0) return;
+    std::lock_guard<std::mutex> guard(gOrphansMutex);
+    gOrphans.push_back(static_cast<pid_t>(pid_));
+}
+
+std::optional<OpenDocumentResult> DocumentOpening::poll() {
+    if (outcome_ || pid_ <= 0) return outcome_;
+    int status = 0;
+    const pid_t r = ::waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
+    if (r == 0 || (r < 0 && errno == EINTR)) return std::nullopt;
+    pid_ = -1;
+    if (r < 0)  // reaped by the system (the host ignores SIGCHLD): no answer to read
+        outcome_ = OpenDocumentResult::Opened;
+    else if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        outcome_ = OpenDocumentResult::Opened;
+    else if (WIFEXITED(status) && WEXITSTATUS(status) == kNoToolStatus)
+        outcome_ = OpenDocumentResult::NoApplication;
+    else
+        outcome_ = OpenDocumentResult::Failed;
+    return outcome_;
 }
 
 }  // namespace platform

@@ -1,23 +1,44 @@
-// Opening a document (a path or a URL) with the desktop's preferred application.
+// Opening a document (a path or a URL) with the desktop's preferred application, without
+// waiting for it: the caller (a user-interface thread) starts the opening and polls for
+// its outcome, from its idle step, until the opener has answered.
 #pragma once
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace platform {
 
 enum class OpenDocumentResult {
-    Started,        // the opener is running; it shows the document (or its own error)
-    NoApplication,  // there is nothing on this system to open documents with
+    Opened,         // the desktop took the document (its viewer shows it, or its own error)
+    NoApplication,  // nothing on this system opens documents of this kind (or at all)
     Failed,         // the document could not be opened: empty name, missing file, no process
 };
 
-// Starts `xdg-open` on `document` and returns as soon as it has been spawned: the caller
-// (a user-interface thread) never waits for the viewer. No shell is involved, so the name
-// reaches the opener as one argument whatever characters it holds. Openers started by
-// earlier calls are reaped here, without waiting, so none lingers for long.
-OpenDocumentResult openDocument(const std::string& document);
+// One opening in progress. On POSIX systems it runs `xdg-open` (looked up in PATH) with the
+// document as its one argument, no shell involved, and reads the answer from its exit
+// status: 0 opened, 3 (no tool for the document's type) no application, anything else
+// failed. The opener never blocks its caller.
+class DocumentOpening {
+public:
+    // Starts opening `document`. Problems found before anything runs (an empty name, a
+    // file that is not there, no opener installed) are the outcome at once.
+    explicit DocumentOpening(const std::string& document);
+    // An opener still running goes on by itself and is reaped later, never killed: the
+    // document still opens after the window that asked for it has closed.
+    ~DocumentOpening();
+    DocumentOpening(const DocumentOpening&) = delete;
+    DocumentOpening& operator=(const DocumentOpening&) = delete;
 
-// The opener started by openDocument; a program name looked up in PATH.
+    // The outcome once the opener has answered; nothing while it still runs.
+    std::optional<OpenDocumentResult> poll();
+
+private:
+    std::optional<OpenDocumentResult> outcome_;
+    long pid_ = -1;
+};
+
+// The opener program, a name looked up in PATH.
 constexpr const char* kDocumentOpener = "xdg-open";
 
 }  // namespace platform

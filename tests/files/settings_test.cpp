@@ -397,45 +397,50 @@ TEST_F(Settings, AnUnwritableFolderChangesNothingAndCrashesNothing) {
 }
 
 TEST_F(Settings, TheManualOpensWithTheDesktopOrSaysWhyNot) {
-    // A stand-in opener in a private PATH records the argument it was given.
+    // A stand-in opener in a private PATH records the argument it was given and answers
+    // with the exit status that the document's name asks for (xdg-open: 3 = no tool).
     const std::string bin = root + "bin/";
     ASSERT_EQ(::mkdir(bin.c_str(), 0700), 0);
     const std::string record = root + "opened";
-    const std::string script = "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + ".part' && /bin/mv '" + record + ".part' '" +
-                               record + "'\n";
+    const std::string script = "#!/bin/sh\nprintf '%s' \"$1\" > '" + record + "'\ncase \"$1\" in *notool*) exit 3;; *broken*) exit 4;; esac\n";
     writeFile(bin + "xdg-open", Bytes(script.begin(), script.end()));
     ASSERT_EQ(::chmod((bin + "xdg-open").c_str(), 0700), 0);
-    const std::string manual = root + "My \"manual\" $HOME.pdf";
-    writeFile(manual, Bytes{'%'});
     const char* pathVariable = std::getenv("PATH");
     const std::string savedPath = pathVariable ? pathVariable : "";
+    auto outcome = [](const std::string& document) {
+        platform::DocumentOpening opening(document);
+        for (int i = 0; i < 500; ++i, ::usleep(10000))
+            if (auto result = opening.poll()) return presets::PresetCommands::manualMessage(*result);
+        return presets::ManualMessage{true, "timed out", ""};
+    };
+    const std::string manual = root + "My \"manual\" $HOME.pdf";
+    for (const char* name : {"My \"manual\" $HOME.pdf", "notool.pdf", "broken.pdf"}) writeFile(root + name, Bytes{'%'});
 
+    ::setenv("PATH", bin.c_str(), 1);
+    EXPECT_FALSE(outcome(manual).show);
+    EXPECT_EQ(textOf(readFile(record)), manual);  // one argument, untouched by any shell
+    const presets::ManualMessage noTool = outcome(root + "notool.pdf");
+    EXPECT_EQ(noTool.text, "Make sure Acrobat Reader is installed");
+    EXPECT_EQ(noTool.caption, "Could not open manual file");
+    EXPECT_EQ(outcome(root + "broken.pdf").text, "Could not open user manual");
+    // A document that is not there, or no path stored: the opener is not even started.
+    ::unlink(record.c_str());
+    EXPECT_EQ(outcome(root + "gone.pdf").text, "Could not open user manual");
+    EXPECT_EQ(outcome("").caption, "");
+    EXPECT_FALSE(exists(record));
+    // No opener installed at all: nothing on this system opens documents.
+    ::setenv("PATH", (root + "empty").c_str(), 1);
+    EXPECT_EQ(outcome(manual).caption, "Could not open manual file");
+    ::setenv("PATH", savedPath.c_str(), 1);
+
+    // The path comes from the user's settings, up to its limit.
     auto fx = newEffect();
     presets::PresetCommands commands(*fx);
+    EXPECT_EQ(commands.manualPath(), "");
     ASSERT_TRUE(commands.settingsStore().writeString("ManualPath", manual));
-    ::setenv("PATH", bin.c_str(), 1);
-    const presets::ManualMessage opened = commands.openManual();
-    EXPECT_FALSE(opened.show);
-    for (int i = 0; i < 500 && !exists(record); ++i) ::usleep(10000);
-    EXPECT_EQ(textOf(readFile(record)), manual);  // one argument, untouched by any shell
-
-    // No opener at all: the message for a document without an application.
-    ::setenv("PATH", (root + "empty").c_str(), 1);
-    const presets::ManualMessage none = commands.openManual();
-    EXPECT_TRUE(none.show);
-    EXPECT_EQ(none.text, "Make sure Acrobat Reader is installed");
-    EXPECT_EQ(none.caption, "Could not open manual file");
-
-    // A document that is not there, or no path stored: the other message.
-    ::setenv("PATH", bin.c_str(), 1);
-    ASSERT_TRUE(commands.settingsStore().writeString("ManualPath", root + "gone.pdf"));
-    const presets::ManualMessage missing = commands.openManual();
-    EXPECT_TRUE(missing.show);
-    EXPECT_EQ(missing.text, "Could not open user manual");
-    EXPECT_EQ(missing.caption, "");
-    ASSERT_TRUE(commands.settingsStore().remove("ManualPath"));
-    EXPECT_EQ(commands.openManual().text, "Could not open user manual");
-    ::setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_EQ(commands.manualPath(), manual);
+    ASSERT_TRUE(commands.settingsStore().writeString("ManualPath", std::string(presets::kMaxManualPath + 1, 'x')));
+    EXPECT_EQ(commands.manualPath(), "");
 }
 
 TEST(Ticks, MillisecondsThatOnlyGoForward) {

@@ -247,23 +247,3 @@ TEST_F(FileSelector, RunnerSeamReceivesTheWholeRequest) {
     EXPECT_EQ(filedialog::initialPath(runner.last), "/x/midi.qem");
     CNewFileSelector::setRunner(nullptr);
 }
-
-TEST_F(FileSelector, DocumentOpenerReportsItsExitStatusFromIdle) {
-    setenv("VANTEL_OPEN_PROGRAM", kFake.c_str(), 1);
-    setenv("FAKE_DIALOG_ARGS", argsFile().c_str(), 1);
-    setenv("FAKE_DIALOG_MODE", "exit3", 1);  // xdg-open: no program for this type
-    std::vector<int> statuses;
-    ASSERT_TRUE(openDocument(frame, "/usr/share/doc/manual.pdf", [&](int status) { statuses.push_back(status); }));
-    EXPECT_FALSE(frame->isInputBlocked());  // the editor stays usable
-    for (int i = 0; i < 500 && statuses.empty(); ++i) {
-        usleep(10000);
-        frame->idle();
-    }
-    EXPECT_EQ(statuses, (std::vector<int>{3}));
-    EXPECT_EQ(readLines(argsFile()), (std::vector<std::string>{"/usr/share/doc/manual.pdf"}));
-    setenv("VANTEL_OPEN_PROGRAM", "/nonexistent/xdg-open", 1);
-    EXPECT_FALSE(openDocument(frame, "/x.pdf", [&](int status) { statuses.push_back(status); }));
-    unsetenv("FAKE_DIALOG_MODE");
-    unsetenv("FAKE_DIALOG_ARGS");
-    unsetenv("VANTEL_OPEN_PROGRAM");
-}

@@ -150,11 +150,5 @@ void ChildProcess::kill() {
     closePipe();
 }
 
-void ChildProcess::detach() {
-    closePipe();
-    pid = -1;
-    finished = false;
-}
-
 }  // namespace posix
 }  // namespace VSTGUI

@@ -1,5 +1,5 @@
 // A child process started with posix_spawn, its standard output on a pipe, polled without
-// blocking from the editor's idle. Used by the file dialogs and the document opener.
+// blocking from the editor's idle. Used by the file dialogs.
 #pragma once
 
 #include <sys/types.h>
@@ -28,8 +28,6 @@ public:
     // SIGTERM to the child's process group, then SIGKILL if it has not ended within
     // 500 ms; always reaps.
     void kill();
-    // Lets a running process go on by itself: it is neither killed nor waited for.
-    void detach();
 
     bool isRunning() const { return pid > 0 && !finished; }
     bool hasFinished() const { return finished; }

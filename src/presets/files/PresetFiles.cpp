@@ -94,37 +94,31 @@ PresetFiles::PresetFiles(CPresetSystemEffect& effect, FileSelector* selector) : 
     recent_.directory = workingDirectory();
 }
 
-FileResult PresetFiles::choose(FileKind kind, FileSelectorRequest::Mode mode, bool reversed, std::string& path) {
-    if (!selector_) return FileResult::Cancelled;
-    const FileKindInfo& info = fileKindInfo(kind);
+FileSelectorRequest PresetFiles::prepare(const FileOperation& operation) const {
+    const FileKindInfo& info = fileKindInfo(operation.kind);
     FileSelectorRequest request;
-    request.mode = mode;
-    const bool saving = mode == FileSelectorRequest::Mode::Save;
-    request.title = saving ? info.saveTitle : reversed ? info.loadReversedTitle : info.loadTitle;
+    request.mode = operation.save ? FileSelectorRequest::Mode::Save : FileSelectorRequest::Mode::Open;
+    request.title = operation.save ? info.saveTitle : operation.reversed ? info.loadReversedTitle : info.loadTitle;
     request.initialDirectory = recent_.directory;
-    if (saving) request.defaultName = recent_.nameOf(kind);
+    if (operation.save) request.defaultName = recent_.nameOf(operation.kind);
     request.extension = info.extension;
     request.description = info.description;
-
-    const std::optional<std::string> chosen = selector_->choose(request);
-    if (!chosen || chosen->empty()) return FileResult::Cancelled;
-    path = saving ? withDefaultExtension(*chosen, info.extension) : *chosen;
-    if (!recent_.remember(path, kind)) return FileResult::BadPath;
-    return FileResult::Done;
+    return request;
 }
 
-FileResult PresetFiles::saveFile(FileKind kind) {
-    std::string path;
-    const FileResult chosen = choose(kind, FileSelectorRequest::Mode::Save, false, path);
-    if (chosen != FileResult::Done) return chosen;
-    return saveFileToPath(effect_, kind, path);
+FileResult PresetFiles::complete(const FileOperation& operation, const std::string& chosen) {
+    if (chosen.empty()) return FileResult::Cancelled;
+    const std::string path =
+        operation.save ? withDefaultExtension(chosen, fileKindInfo(operation.kind).extension) : chosen;
+    if (!recent_.remember(path, operation.kind)) return FileResult::BadPath;
+    return operation.save ? saveFileToPath(effect_, operation.kind, path)
+                          : loadFileFromPath(effect_, operation.kind, path, operation.reversed);
 }
 
-FileResult PresetFiles::loadFile(FileKind kind, bool reversed) {
-    std::string path;
-    const FileResult chosen = choose(kind, FileSelectorRequest::Mode::Open, reversed, path);
-    if (chosen != FileResult::Done) return chosen;
-    return loadFileFromPath(effect_, kind, path, reversed);
+FileResult PresetFiles::run(const FileOperation& operation) {
+    if (!selector_) return FileResult::Cancelled;
+    const std::optional<std::string> chosen = selector_->choose(prepare(operation));
+    return complete(operation, chosen.value_or(std::string()));
 }
 
 }  // namespace presets

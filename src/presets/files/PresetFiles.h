@@ -64,24 +64,44 @@ FileResult applyFileImage(CPresetSystemEffect& effect, FileKind kind, const uint
 FileResult saveFileToPath(CPresetSystemEffect& effect, FileKind kind, const std::string& path);
 FileResult loadFileFromPath(CPresetSystemEffect& effect, FileKind kind, const std::string& path, bool reversed);
 
+// One of the six file operations of the preset strip, as the dialog is asked for it.
+struct FileOperation {
+    FileKind kind = FileKind::Preset;
+    bool save = false;
+    bool reversed = false;  // loads only: the endian-reversed variant
+};
+
 // The six file operations of the preset strip and their by-path forms, with the recent
 // folder and file names that the dialogs start from.
+//
+// An operation runs in two phases around its dialog, so that the dialog may run while the
+// host's editor thread goes on: `prepare` says what to ask (title, folder, default name,
+// the one kind of file offered), `complete` takes the answer and saves or loads. The
+// answer may come much later; nothing is held between the two phases.
 class PresetFiles {
 public:
     explicit PresetFiles(CPresetSystemEffect& effect, FileSelector* selector = nullptr);
     virtual ~PresetFiles() = default;
 
+    // ---- in two phases ----
+    FileSelectorRequest prepare(const FileOperation& operation) const;
+    // `chosen`: the full path of the one file chosen; empty when the dialog was cancelled,
+    // which changes nothing (Cancelled). Otherwise the recent paths take the chosen file
+    // and the file is saved or loaded.
+    FileResult complete(const FileOperation& operation, const std::string& chosen);
+
+    // ---- in one call, with a modal selector ----
     // The dialog behind the operations below; null: every dialog operation is Cancelled.
     void setFileSelector(FileSelector* selector) { selector_ = selector; }
     FileSelector* fileSelector() const { return selector_; }
+    FileResult run(const FileOperation& operation);
 
-    // ---- through the file selector ----
-    FileResult savePresetFile() { return saveFile(FileKind::Preset); }
-    FileResult saveBankFile() { return saveFile(FileKind::Bank); }
-    FileResult saveMidiFile() { return saveFile(FileKind::Midi); }
-    FileResult loadPresetFile(bool reversed = false) { return loadFile(FileKind::Preset, reversed); }
-    FileResult loadBankFile(bool reversed = false) { return loadFile(FileKind::Bank, reversed); }
-    FileResult loadMidiFile(bool reversed = false) { return loadFile(FileKind::Midi, reversed); }
+    FileResult savePresetFile() { return run({FileKind::Preset, true, false}); }
+    FileResult saveBankFile() { return run({FileKind::Bank, true, false}); }
+    FileResult saveMidiFile() { return run({FileKind::Midi, true, false}); }
+    FileResult loadPresetFile(bool reversed = false) { return run({FileKind::Preset, false, reversed}); }
+    FileResult loadBankFile(bool reversed = false) { return run({FileKind::Bank, false, reversed}); }
+    FileResult loadMidiFile(bool reversed = false) { return run({FileKind::Midi, false, reversed}); }
 
     // ---- by path (the recent paths stay as they are) ----
     FileResult savePresetToPath(const std::string& path) { return saveFileToPath(effect_, FileKind::Preset, path); }
@@ -100,16 +120,10 @@ public:
     RecentPaths& recentPaths() { return recent_; }
     const RecentPaths& recentPaths() const { return recent_; }
 
-    FileResult saveFile(FileKind kind);
-    FileResult loadFile(FileKind kind, bool reversed);
-
 protected:
     CPresetSystemEffect& effect_;
 
 private:
-    // Asks the selector; the chosen path, checked and remembered, or the reason there is none.
-    FileResult choose(FileKind kind, FileSelectorRequest::Mode mode, bool reversed, std::string& path);
-
     FileSelector* selector_;
     RecentPaths recent_;
 };

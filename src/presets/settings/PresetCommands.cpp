@@ -1,6 +1,5 @@
 #include "PresetCommands.h"
 
-#include "../../platform/OpenDocument.h"
 #include "../CPresetSystemEffect.h"
 #include "../codec/PresetCodec.h"
 
@@ -81,11 +80,15 @@ bool PresetCommands::keyboardFocus() const {
 
 bool PresetCommands::setKeyboardFocus(bool on) { return store_.writeNumber(setting::kKeyboardFocus, on ? 1u : 0u); }
 
-ManualMessage PresetCommands::openManual() {
+std::string PresetCommands::manualPath() const {
     std::string path;
     store_.readString(setting::kManualPath, path, kMaxManualPath);
-    switch (platform::openDocument(path)) {
-        case platform::OpenDocumentResult::Started: return {};
+    return path;
+}
+
+ManualMessage PresetCommands::manualMessage(platform::OpenDocumentResult outcome) {
+    switch (outcome) {
+        case platform::OpenDocumentResult::Opened: return {};
         case platform::OpenDocumentResult::NoApplication:
             return {true, "Make sure Acrobat Reader is installed", "Could not open manual file"};
         case platform::OpenDocumentResult::Failed: break;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../../platform/OpenDocument.h"
 #include "../../platform/SettingsStore.h"
 #include "../files/PresetFiles.h"
 
@@ -77,9 +78,10 @@ public:
     bool setKeyboardFocus(bool on);
 
     // ---- the manual ----
-    // Opens the stored "ManualPath" with the desktop's application and says which
-    // message, if any, the editor is to show.
-    ManualMessage openManual();
+    // The stored "ManualPath": the document the manual button opens (empty when none).
+    std::string manualPath() const;
+    // What the editor shows once the opening of the manual has an outcome.
+    static ManualMessage manualMessage(platform::OpenDocumentResult outcome);
 
     // Start-up, once per instance: the default bank, program 0, the default preset into
     // it, the default MIDI settings, the recent paths.
