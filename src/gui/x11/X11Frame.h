@@ -2,6 +2,8 @@
 // the host's Display*), pumped without blocking from the frame's idle.
 #pragma once
 
+#include <cstdint>
+
 #include "../core/platform.h"
 
 namespace VSTGUI {
@@ -11,5 +13,9 @@ IPlatformFrame* createX11PlatformFrame(CFrame* frame, void* parent, const CRect&
 
 // Installs the X11 backend as the default for frames with a parent window.
 void useX11Platform();
+
+// X errors our connections received since the process started (all frames together).
+// Each is also written to stderr as "X error <code> on request <major>.<minor>".
+uint32_t x11ErrorCount();
 
 }  // namespace VSTGUI
