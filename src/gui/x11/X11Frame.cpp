@@ -137,9 +137,20 @@ void X11Frame::destroy() {
         }
     }
     if (surface) {
+        // cairo keeps what it knows of a connection (GCs, formats, shared memory) in a
+        // process-wide list keyed by the connection's address, and forgets it only when
+        // the device is finished. The next xcb_connect usually gets the same address back
+        // from the allocator; with the device left alive, the next window would draw
+        // through GCs of the closed connection, every blit would fail with BadGC and
+        // the window would stay blank. So the device goes with the connection.
+        cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
         cairo_surface_finish(surface);
         cairo_surface_destroy(surface);
         surface = nullptr;
+        if (device) {
+            cairo_device_finish(device);
+            cairo_device_destroy(device);
+        }
     }
     if (conn) {
         // A BadWindow (the host destroyed its window first) arrives as an ignored event.
