@@ -270,7 +270,20 @@ void drawPanel(cairo_t* cr) {
     engraved(cr, "A", 407, 156, 423, 170, 8, kTitle);
     engraved(cr, "B", 471, 156, 488, 170, 8, kTitle);
     engraved(cr, "MEMORY", 508, 156, 548, 170, 6.5);
-    // The name field draws itself; the menu button and the controller display sit on wells.
+    // The name field and the controller display draw the panel under them, then their
+    // dark text: the panel gives them light fields with a dark frame. The menu button
+    // draws nothing and sits on a well.
+    for (int tag : {98, 104}) {
+        const auto& c = control(tag);
+        const double top = std::floor(c.top), bottom = std::floor(c.bottom);
+        cairo_rectangle(cr, c.left, top, c.right - c.left, bottom - top);
+        set(cr, 0xbdcfda);
+        cairo_fill(cr);
+        cairo_rectangle(cr, c.left + 0.5, top + 0.5, c.right - c.left - 1, bottom - top - 1);
+        cairo_set_line_width(cr, 1);
+        set(cr, 0x242420);
+        cairo_stroke(cr);
+    }
     well(cr, 322, 157, 336, 170, 0x23272d);
     cairo_move_to(cr, 325.5, 161.5);
     cairo_line_to(cr, 332.5, 161.5);
@@ -278,7 +291,6 @@ void drawPanel(cairo_t* cr) {
     cairo_close_path(cr);
     set(cr, 0xd0d5dc);
     cairo_fill(cr);
-    well(cr, 733, 157, 823, 169, 0x0b0c0e);
     engraved(cr, "CC", 720, 156, 732, 170, 6.5);
     engraved(cr, "KEYS", 882, 156, 898, 170, 6);
 }

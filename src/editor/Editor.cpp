@@ -25,6 +25,7 @@ Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
     if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) {
         presetEffect->setPresetEditor(this);
         commands_ = std::make_unique<presets::PresetCommands>(*presetEffect);
+        strip_ = std::make_unique<PresetStrip>(*presetEffect, *commands_);
     }
 }
 
@@ -36,6 +37,27 @@ Editor::~Editor() {
 
 void Editor::applyStoredDefaults() {
     if (commands_) commands_->applyStoredDefaults();
+}
+
+void Editor::clearLearnButton() {
+    if (strip_) strip_->noteLearnCleared();
+}
+
+void Editor::clearForgetButton() {
+    if (strip_) strip_->noteForgetCleared();
+}
+
+void Editor::showProgramName(const char*) {
+    // The name is the current program's, which the strip reads from the effect.
+    if (strip_) strip_->noteCurrentNameChanged();
+}
+
+void Editor::programRenamed(int index) {
+    if (strip_) strip_->noteProgramRenamed(index);
+}
+
+void Editor::programShown(int index) {
+    if (strip_) strip_->noteProgramShown(index);
 }
 
 MyFrame* Editor::getMyFrame() const { return static_cast<MyFrame*>(frame); }
@@ -54,11 +76,20 @@ bool Editor::open(void* ptr) {
     auto* background = new CBitmap(artwork::kBackground);
     frame->setBackground(background);
     background->forget();
+    if (strip_) strip_->open(myFrame, this);
     applyPending(true);
+    timer_ = new CVSTGUITimer([this](CVSTGUITimer*) { idleStep(); }, kIdleTimerMs, frame);
+    timer_->start();
     return true;
 }
 
 void Editor::close() {
+    if (timer_) {
+        timer_->stop();
+        timer_->forget();
+        timer_ = nullptr;
+    }
+    if (strip_) strip_->close();
     if (CFrame* f = frame) {
         frame = nullptr;
         f->close();
@@ -67,8 +98,27 @@ void Editor::close() {
 }
 
 void Editor::idle() {
-    if (frame) applyPending();
+    idleStep();
     AEffGUIEditor::idle();
+}
+
+void Editor::idleStep() {
+    if (!frame) return;
+    applyPending();
+    if (strip_) strip_->idle();
+}
+
+void Editor::valueChanged(CControl* control) {
+    if (!control) return;
+    if (strip_ && PresetStrip::isStripTag(control->getTag())) strip_->valueChanged(control);
+}
+
+void Editor::beginEdit(int32_t index) {
+    if (index >= 0 && index < presets::kNumParams) AEffGUIEditor::beginEdit(index);
+}
+
+void Editor::endEdit(int32_t index) {
+    if (index >= 0 && index < presets::kNumParams) AEffGUIEditor::endEdit(index);
 }
 
 void Editor::setParameter(VstInt32 index, float value) {

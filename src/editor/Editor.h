@@ -14,6 +14,7 @@
 
 #include "../gui/vst2/aeffguieditor.h"
 #include "../presets/PresetEditorHooks.h"
+#include "PresetStrip.h"
 
 class QEL;
 class MyFrame;
@@ -21,20 +22,30 @@ namespace presets {
 class PresetCommands;
 }
 
-class Editor : public VSTGUI::AEffGUIEditor, public presets::PresetEditorHooks {
+class Editor : public VSTGUI::AEffGUIEditor, public VSTGUI::CControlListener, public presets::PresetEditorHooks {
 public:
     static constexpr int kWidth = 942;
     static constexpr int kHeight = 171;
     // Parameters 0..59 and the controller-assignment pseudo-parameters 60..119.
     static constexpr int kParameterSlots = 120;
+    // The period of the window timer that runs the editor's idle step.
+    static constexpr uint32_t kIdleTimerMs = 30;
 
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
-    // Opens the frame as a child of the host's window (ptr: its X window id).
+    // Opens the frame as a child of the host's window (ptr: its X window id), with the
+    // preset strip and a 30 ms timer for the editor's own idle step.
     bool open(void* ptr) override;
     void close() override;
+    // The host's idle: the editor's step, then the frame's (events, timers, repaint).
     void idle() override;
+
+    // The controls' listener.
+    void valueChanged(VSTGUI::CControl* control) override;
+    // Only parameters reach the host's edit brackets; the strip's tags are not parameters.
+    void beginEdit(int32_t index) override;
+    void endEdit(int32_t index) override;
 
     // Any thread; controls follow at the next idle.
     virtual void setParameter(VstInt32 index, float value);
@@ -46,12 +57,20 @@ public:
     virtual void tempoChanged(double bpm);
     double shownTempo() const { return tempo_.load(std::memory_order_relaxed); }
 
+    // ---- the preset system's hooks (any thread; the strip follows at the next idle) ----
+    void clearLearnButton() override;
+    void clearForgetButton() override;
+    void showProgramName(const char* name) override;
+    void programRenamed(int index) override;
+    void programShown(int index) override;
     // Start-up: the user's stored default bank, preset and MIDI settings, and recent paths.
     void applyStoredDefaults() override;
     // Files, stored defaults, memos, keyboard focus and manual (null without a preset effect).
     presets::PresetCommands* commands() const { return commands_.get(); }
 
     MyFrame* getMyFrame() const;
+    // Null without a preset effect.
+    PresetStrip* presetStrip() const { return strip_.get(); }
     // The last value stored for a parameter slot (NaN before any).
     float storedParameter(int index) const;
     bool hasPendingChanges() const;
@@ -70,7 +89,13 @@ protected:
     void applyPending(bool all = false);
 
 private:
+    // What the editor does at each idle and each tick of its timer: the values recorded
+    // since the last one, then the strip's step.
+    void idleStep();
+
     std::unique_ptr<presets::PresetCommands> commands_;
+    std::unique_ptr<PresetStrip> strip_;
+    VSTGUI::CVSTGUITimer* timer_ = nullptr;
     static constexpr int kWords = (kParameterSlots + 63) / 64;
     std::atomic<float> slots_[kParameterSlots];
     std::atomic<uint64_t> pending_[kWords];

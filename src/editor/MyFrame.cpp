@@ -2,9 +2,9 @@
 
 using namespace VSTGUI;
 
-void MyFrame::setKeepFocus(bool on) {
+void MyFrame::setKeepFocus(bool on, bool takeNow) {
     keepFocus = on;
-    if (on) takeKeyboardFocus();
+    if (on && takeNow) takeKeyboardFocus();
 }
 
 CMouseEventResult MyFrame::platformOnMouseDown(CPoint& where, const CButtonState& buttons) {

@@ -11,8 +11,9 @@ public:
     MyFrame(const VSTGUI::CRect& size, void* systemWindow, VSTGUI::VSTGUIEditorInterface* editor)
         : CFrame(size, systemWindow, editor) {}
 
-    // Switching the option on takes the focus at once; switching it off gives nothing back.
-    void setKeepFocus(bool on);
+    // Switching the option on takes the focus at once (unless `takeNow` is false, as when a
+    // window opens with the user's stored choice); switching it off gives nothing back.
+    void setKeepFocus(bool on, bool takeNow = true);
     bool getKeepFocus() const { return keepFocus; }
 
     VSTGUI::CMouseEventResult platformOnMouseDown(VSTGUI::CPoint& where, const VSTGUI::CButtonState& buttons) override;

@@ -5,7 +5,14 @@
 
 namespace layout {
 
-enum class Kind { Knob, OnOff, Switch, Digit, Kick, SwitchVert, Slider, Meter, About, Strip };
+enum class Kind {
+    // The panel.
+    Knob, OnOff, Switch, Digit, Kick, SwitchVert, Slider, Meter, About,
+    // The preset strip: load/save buttons, kick buttons (plain, or taking only double
+    // clicks), on/off buttons, the rocker, the name field, the program menu and the
+    // controller display.
+    SaveLoad, StripKick, DoubleClickKick, StripOnOff, Rocker, NameField, ProgramMenu, ControllerDisplay,
+};
 
 struct Control {
     int tag;
@@ -80,29 +87,30 @@ inline constexpr Control kPanel[] = {
     {82, Kind::About, 129, 921, 2, 940, 153},
 };
 
-// The preset strip along the bottom edge.
+// The preset strip along the bottom edge. The name field, the menu and the controller
+// display draw the part of the panel (128) that lies under them.
 inline constexpr Control kStrip[] = {
-    {101, Kind::Strip, 991, 36, 156, 53, 171},
-    {111, Kind::Strip, 992, 53, 156, 85, 169},
-    {100, Kind::Strip, 990, 87, 156, 104, 171},
-    {103, Kind::Strip, 991, 116, 156, 133, 171},
-    {112, Kind::Strip, 993, 134, 156, 178, 169},
-    {102, Kind::Strip, 990, 179, 156, 196, 171},
-    {98, Kind::Strip, 0, 210, 156.5, 322, 169.5},
-    {110, Kind::Strip, 0, 322, 157, 335, 169},
-    {99, Kind::Strip, 995, 342, 156, 372, 169},
-    {113, Kind::Strip, 991, 390, 156, 407, 171},
-    {115, Kind::Strip, 990, 423, 156, 440, 171},
-    {114, Kind::Strip, 991, 454, 156, 471, 171},
-    {116, Kind::Strip, 990, 488, 156, 505, 171},
-    {107, Kind::Strip, 991, 653, 156, 670, 171},
-    {108, Kind::Strip, 994, 671, 156, 699, 169},
-    {106, Kind::Strip, 990, 701, 156, 718, 171},
-    {104, Kind::Strip, 0, 733, 157, 823, 169},
-    {105, Kind::Strip, 998, 831, 155, 855, 171},
-    {109, Kind::Strip, 999, 856, 155, 880, 171},
-    {117, Kind::Strip, 988, 899, 159, 910, 166},
-    {118, Kind::Strip, 989, 920, 158, 931, 167},
+    {101, Kind::SaveLoad, 991, 36, 156, 53, 171},
+    {111, Kind::DoubleClickKick, 992, 53, 156, 85, 169},
+    {100, Kind::SaveLoad, 990, 87, 156, 104, 171},
+    {103, Kind::SaveLoad, 991, 116, 156, 133, 171},
+    {112, Kind::DoubleClickKick, 993, 134, 156, 178, 169},
+    {102, Kind::SaveLoad, 990, 179, 156, 196, 171},
+    {98, Kind::NameField, 128, 210, 156.5, 322, 169.5},
+    {110, Kind::ProgramMenu, 128, 322, 157, 335, 169},
+    {99, Kind::Rocker, 995, 342, 156, 372, 169},
+    {113, Kind::StripKick, 991, 390, 156, 407, 171},
+    {115, Kind::StripKick, 990, 423, 156, 440, 171},
+    {114, Kind::StripKick, 991, 454, 156, 471, 171},
+    {116, Kind::StripKick, 990, 488, 156, 505, 171},
+    {107, Kind::SaveLoad, 991, 653, 156, 670, 171},
+    {108, Kind::DoubleClickKick, 994, 671, 156, 699, 169},
+    {106, Kind::SaveLoad, 990, 701, 156, 718, 171},
+    {104, Kind::ControllerDisplay, 128, 733, 157, 823, 169},
+    {105, Kind::StripOnOff, 998, 831, 155, 855, 171},
+    {109, Kind::StripOnOff, 999, 856, 155, 880, 171},
+    {117, Kind::StripOnOff, 988, 899, 159, 910, 166},
+    {118, Kind::StripKick, 989, 920, 158, 931, 167},
 };
 
 // Sizes and frame layouts of the bitmaps (frames stacked vertically).

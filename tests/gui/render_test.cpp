@@ -182,7 +182,7 @@ void buildPanel(CFrame* frame, float knobValue, float buttonValue) {
         if (control) frame->addView(control);
     }
     for (const auto& c : layout::kStrip) {
-        if (!c.bitmap) continue;
+        if (c.bitmap == 128) continue;  // the text controls: the preview adds them
         auto* b = new CBitmap(c.bitmap);
         CRect r(c.left, c.top, c.right, c.bottom);
         frame->addView(new CKickButton(r, nullptr, c.tag, r.height(), b));

@@ -1,5 +1,6 @@
 // In-frame text editing and the option menu's popup.
 #include "GuiTest.h"
+#include "core/utf8.h"
 
 using namespace guitest;
 
@@ -28,15 +29,54 @@ TEST_F(TextEdit, TypingEditingKeysAndReturnCommitOnce) {
     EXPECT_EQ(screen->key('x'), -1);  // no longer editing: keys are not taken
 }
 
-TEST_F(TextEdit, LengthLimitAndPrintableCharactersOnly) {
+TEST(Utf8, BytesOutsideValidUtf8AreReadAsLatin1OrWindows1252) {
+    const struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"plain", "plain"},
+        {"D\xc3\xbc" "b \xe2\x80\x93 ok", "D\xc3\xbc" "b \xe2\x80\x93 ok"},  // valid UTF-8 stays
+        {"Caf\xe9", "Caf\xc3\xa9"},                                    // Latin-1
+        {"a\x96z \x80", "a\xe2\x80\x93z \xe2\x82\xac"},                 // Windows-1252 dash and euro
+        {"\x81", "\xc2\x81"},                                          // unassigned there: Latin-1
+        {"\xc0\xaf \xed\xa0\x80 \xf4\x90\x80\x80", "\xc3\x80\xc2\xaf \xc3\xad\xc2\xa0\xe2\x82\xac \xc3\xb4\xc2\x90\xe2\x82\xac\xe2\x82\xac"},
+        {"\xe2\x80", "\xc3\xa2\xe2\x82\xac"},                            // a sequence cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(utf8::valid(c.in), c.out) << c.in;
+        EXPECT_TRUE(utf8::isValid(utf8::valid(c.in)));
+    }
+    EXPECT_EQ(utf8::fitted("ab\xc3\xa9", 3), "ab");
+    EXPECT_EQ(utf8::fitted("ab\xe9", 3), "ab\xe9");
+}
+
+TEST_F(TextEdit, LengthLimitCountsBytesAndKeepsCharactersWhole) {
+    // A name in Latin-1 (as old banks carry them) is edited as the UTF-8 it is shown as.
     auto* edit = add(new CTextEdit(CRect(210, 156.5, 322, 169.5), &listener, 98, ""));
     edit->setMaxLength(23);
-    screen->click(250, 163);
-    screen->type("abcdefghijklmnopqrstuvwxyz");
-    EXPECT_EQ(edit->getEditText(), "abcdefghijklmnopqrstuvw");  // 23 characters
-    EXPECT_EQ(screen->key(0xe9), -1);  // not ASCII
-    EXPECT_EQ(screen->key(7), -1);     // a control character
-    EXPECT_EQ(edit->getEditText().size(), 23u);
+    edit->setText("Caf\xe9");
+    screen->click(300, 163);
+    EXPECT_EQ(edit->getEditText(), "Caf\xc3\xa9");
+    screen->key(0, VKEY_LEFT);
+    EXPECT_EQ(edit->getCaret(), 3u);
+    screen->key(0, VKEY_END);
+    screen->key(0, VKEY_BACK);  // the whole character
+    screen->type("e abcdefghijklmnopqr");
+    EXPECT_EQ(edit->getEditText(), "Cafe abcdefghijklmnopqr");  // 23 bytes
+    screen->key(0, VKEY_BACK);
+    EXPECT_EQ(screen->key(0xe9), 1);  // two bytes do not fit into the one left: swallowed
+    EXPECT_EQ(edit->getEditText().size(), 22u);
+    EXPECT_EQ(screen->key(7), -1);  // control characters are not taken
+    EXPECT_EQ(screen->key(0x85), -1);
+    screen->key(0, VKEY_HOME);
+    screen->key(0, VKEY_DELETE);
+    EXPECT_EQ(screen->key(0xe9), 1);
+    EXPECT_EQ(edit->getEditText(), "\xc3\xa9" "afe abcdefghijklmnopq");
+    screen->key(0, VKEY_RETURN);
+    EXPECT_STREQ(edit->getText(), "\xc3\xa9" "afe abcdefghijklmnopq");
+    // Set from outside, a long text is cut before a character it would split.
+    edit->setText("abcdefghijklmnopqrstuv\xc3\xa9");
+    EXPECT_STREQ(edit->getText(), "abcdefghijklmnopqrstuv");
 }
 
 TEST_F(TextEdit, EscapeRevertsWithoutNotifying) {

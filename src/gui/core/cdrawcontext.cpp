@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include "cbitmap.h"
+#include "utf8.h"
 
 namespace VSTGUI {
 
@@ -33,7 +34,7 @@ const CFontRef kNormalFontSmall = &gSmall;
 const CFontRef kNormalFontSmaller = &gSmaller;
 const CFontRef kNormalFontVerySmall = &gVerySmall;
 
-CDrawContext::CDrawContext(cairo_surface_t* surface) : cr(cairo_create(surface)) {
+CDrawContext::CDrawContext(cairo_surface_t* surface) : cr(cairo_create(surface)), surface(surface) {
     double w = 0, h = 0;
     if (cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE) {
         w = cairo_image_surface_get_width(surface);
@@ -129,23 +130,39 @@ void CDrawContext::applyFont() {
     cairo_set_font_size(cr, fontSize);
 }
 
+void CDrawContext::recover() {
+    // A cairo context that met an error stays broken and ignores everything drawn after
+    // it; a new one on the same surface, with the same clip, goes on.
+    if (cairo_status(cr) == CAIRO_STATUS_SUCCESS) return;
+    cairo_destroy(cr);
+    cr = cairo_create(surface);
+    applyClip();
+}
+
 CCoord CDrawContext::getStringWidth(const char* text) {
     if (!text) return 0;
+    const std::string shown = utf8::valid(text);
     applyFont();
-    cairo_text_extents_t ext;
-    cairo_text_extents(cr, text, &ext);
-    return ext.x_advance;
+    cairo_text_extents_t ext{};
+    cairo_text_extents(cr, shown.c_str(), &ext);
+    const CCoord width = cairo_status(cr) == CAIRO_STATUS_SUCCESS ? ext.x_advance : 0;
+    recover();
+    return width;
 }
 
 CCoord CDrawContext::getCapHeight() {
     applyFont();
-    cairo_text_extents_t ext;
+    cairo_text_extents_t ext{};
     cairo_text_extents(cr, "M", &ext);
-    return -ext.y_bearing;
+    const CCoord cap = cairo_status(cr) == CAIRO_STATUS_SUCCESS ? -ext.y_bearing : 0;
+    recover();
+    return cap;
 }
 
-void CDrawContext::drawString(const char* text, const CRect& rect, CHoriTxtAlign align, bool antialias) {
-    if (!text || !*text) return;
+void CDrawContext::drawString(const char* rawText, const CRect& rect, CHoriTxtAlign align, bool antialias) {
+    if (!rawText || !*rawText) return;
+    const std::string shown = utf8::valid(rawText);
+    const char* text = shown.c_str();
     applyFont();
     CCoord width = getStringWidth(text);
     CCoord cap = getCapHeight();
@@ -169,6 +186,7 @@ void CDrawContext::drawString(const char* text, const CRect& rect, CHoriTxtAlign
     cairo_move_to(cr, std::round(x), std::round(baseline));
     cairo_show_text(cr, text);
     cairo_restore(cr);
+    recover();
 }
 
 }  // namespace VSTGUI

@@ -84,6 +84,7 @@ public:
     void setFontColor(const CColor& c) { fontColor = c; }
     const CColor& getFontColor() const { return fontColor; }
     // Baseline at the rectangle's vertical middle plus half the cap height; clipped to `rect`.
+    // Text is shown as UTF-8, bytes that are not valid UTF-8 as Latin-1 (see utf8.h).
     void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText, bool antialias = true);
     CCoord getStringWidth(const char* text);
     CCoord getCapHeight();
@@ -91,8 +92,11 @@ public:
 private:
     void applyFont();
     void applyClip();
+    // Replaces a context that a failed call left in an error state.
+    void recover();
 
     cairo_t* cr;
+    cairo_surface_t* surface;
     CRect fullRect;
     CRect clipRect;
     std::vector<CRect> clipStack;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cframe.h"
+#include "utf8.h"
 
 namespace VSTGUI {
 
@@ -18,8 +19,7 @@ CTextEdit::CTextEdit(const CRect& size, CControlListener* listener, int32_t tag,
 }
 
 void CTextEdit::setText(const char* txt) {
-    text = txt ? txt : "";
-    if (static_cast<int32_t>(text.size()) > maxLength) text.resize(static_cast<size_t>(maxLength));
+    text = utf8::fitted(txt ? txt : "", static_cast<size_t>(maxLength));
     setDirty();
 }
 
@@ -55,13 +55,14 @@ size_t CTextEdit::caretFromX(CCoord x) {
         if (horiAlign == kLeftText) start = size.left + 2;
         if (horiAlign == kRightText) start = size.right - 2 - full;
         CCoord bestDistance = 1e9;
-        for (size_t i = 0; i <= editText.size(); ++i) {
+        for (size_t i = 0;; i = utf8::next(editText, i)) {
             CCoord edge = start + context.getStringWidth(editText.substr(0, i).c_str());
             CCoord d = std::fabs(edge - x);
             if (d < bestDistance) {
                 bestDistance = d;
                 best = i;
             }
+            if (i >= editText.size()) break;
         }
     }
     cairo_surface_destroy(scratch);
@@ -85,7 +86,9 @@ CMouseEventResult CTextEdit::onMouseDown(CPoint& where, const CButtonState& butt
 void CTextEdit::takeFocus() {
     if (editing) return;
     editing = true;
-    editText = text;
+    // Editing starts from the text as it is shown, so that what is typed joins valid UTF-8.
+    editText = utf8::fitted(utf8::valid(text), static_cast<size_t>(maxLength));
+    editStart = editText;
     caret = editText.size();
     if (parentFrame) parentFrame->takeKeyboardFocus();
     setDirty();
@@ -102,7 +105,7 @@ void CTextEdit::looseFocus() {
 
 void CTextEdit::commit() {
     editing = false;
-    if (editText == text) return;
+    if (editText == editStart) return;
     beginEdit();
     setText(editText.c_str());
     valueChanged();
@@ -128,26 +131,30 @@ int32_t CTextEdit::onKeyDown(VstKeyCode& key) {
             reverting = false;
             break;
         case VKEY_BACK:
-            if (caret > 0) editText.erase(--caret, 1);
+            if (caret > 0) {
+                const size_t start = utf8::previous(editText, caret);
+                editText.erase(start, caret - start);
+                caret = start;
+            }
             break;
         case VKEY_DELETE:
-            if (caret < editText.size()) editText.erase(caret, 1);
+            if (caret < editText.size()) editText.erase(caret, utf8::next(editText, caret) - caret);
             break;
-        case VKEY_LEFT:
-            if (caret > 0) --caret;
-            break;
-        case VKEY_RIGHT:
-            if (caret < editText.size()) ++caret;
-            break;
+        case VKEY_LEFT: caret = utf8::previous(editText, caret); break;
+        case VKEY_RIGHT: caret = utf8::next(editText, caret); break;
         case VKEY_HOME: caret = 0; break;
         case VKEY_END: caret = editText.size(); break;
         default:
             if (key.virt == 0 || key.virt == VKEY_SPACE) {
                 int32_t c = key.virt == VKEY_SPACE ? ' ' : key.character;
-                // Printable ASCII only: program names are plain single-byte text.
-                if (c < 32 || c > 126) return -1;
-                if (static_cast<int32_t>(editText.size()) >= maxLength) return 1;
-                editText.insert(caret++, 1, static_cast<char>(c));
+                // Printable characters only; the length limit counts bytes of UTF-8, and a
+                // character that does not fit whole is not taken.
+                if (c < 32 || c == 127 || (c >= 0x80 && c < 0xA0)) return -1;
+                const std::string typed = utf8::encode(static_cast<uint32_t>(c));
+                if (typed.empty()) return -1;
+                if (editText.size() + typed.size() > static_cast<size_t>(maxLength)) return 1;
+                editText.insert(caret, typed);
+                caret += typed.size();
                 break;
             }
             return -1;

@@ -15,8 +15,10 @@ public:
     CTextEdit(const CRect& size, CControlListener* listener, int32_t tag, const char* text = nullptr,
               CBitmap* background = nullptr, int32_t style = 0);
 
+    // Cut to the maximum length (in bytes) at a character boundary.
     virtual void setText(const char* text);
     const char* getText() const { return text.c_str(); }
+    // In bytes of UTF-8.
     void setMaxLength(int32_t n) { maxLength = n > 0 ? n : 1; }
     int32_t getMaxLength() const { return maxLength; }
 
@@ -39,6 +41,7 @@ protected:
 
     std::string text;
     std::string editText;
+    std::string editStart;  // the text that editing started from
     size_t caret = 0;
     int32_t maxLength = 255;
     bool editing = false;
