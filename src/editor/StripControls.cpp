@@ -122,8 +122,10 @@ CMouseEventResult CPSRockerSwitch::onMouseDown(CPoint& where, const CButtonState
     return kMouseEventHandled;  // the release comes back to us
 }
 
-CMouseEventResult CPSRockerSwitch::onMouseUp(CPoint&, const CButtonState&) {
+CMouseEventResult CPSRockerSwitch::onMouseUp(CPoint& where, const CButtonState&) {
     value = 0.f;
+    // The pointer may have moved to the other half while the button was held.
+    if (size.pointInside(where)) side = sideOf(where);
     invalid();
     return kMouseEventHandled;
 }

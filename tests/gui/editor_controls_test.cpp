@@ -2,6 +2,7 @@
 #include "GuiTest.h"
 #include "MyFrame.h"
 #include "QELControls.h"
+#include "StripControls.h"
 
 using namespace guitest;
 
@@ -210,4 +211,96 @@ TEST_F(FocusTest, ClicksDroppedWhileADialogIsOpenDoNotMoveTheFocus) {
     screen->click(400, 46);
     EXPECT_EQ(screen->focusRequests, 0);
     EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(EditorControls, StripControlsNotifyOncePerPressAndShowHoverAndValueFrames) {
+    // Frame-coded bitmaps: the colour at a control's centre names the frame drawn.
+    const struct {
+        int id, width, frameHeight, frames;
+    } art[] = {{990, 17, 15, 3}, {992, 32, 13, 3}, {995, 30, 13, 5}, {998, 24, 16, 3}};
+    for (const auto& a : art) {
+        cairo_surface_t* s = codedStrip(a.width, a.frameHeight, a.frames);
+        resources::setOverride(a.id, s);
+        cairo_surface_destroy(s);
+    }
+    auto made = [this](auto* c) {
+        c->getBackground()->forget();  // the control holds its own reference
+        return add(c);
+    };
+    auto* load = made(new CSaveLoadButton(CRect(87, 156, 104, 171), &listener, 100, new CBitmap(990)));
+    auto* preset = made(new CPSKickButton(CRect(53, 156, 85, 169), &listener, 111, new CBitmap(992), true));
+    made(new CPSRockerSwitch(CRect(342, 156, 372, 169), &listener, 99, new CBitmap(995)));
+    auto* learn = made(new CPSOnOffButton(CRect(831, 155, 855, 171), &listener, 105, new CBitmap(998)));
+    auto frameAt = [this](CCoord x, CCoord y, int frames) {
+        frame->idle();
+        return frameOfColour(screen->pixel(static_cast<int>(x), static_cast<int>(y)), frames);
+    };
+    auto click = [this](CCoord x, CCoord y, int button = 1, uint32_t mods = 0) {
+        screen->advance(1000);
+        screen->click(x, y, button, mods);
+    };
+    auto changes = [this] {
+        std::vector<std::string> out;
+        for (const auto& l : log.lines)
+            if (l.rfind("changed", 0) == 0) out.push_back(l);
+        return out;
+    };
+
+    // Hover: on enter, off on exit; the rocker tells its halves apart.
+    screen->move(95, 163);
+    EXPECT_EQ(frameAt(95, 163, 3), 1);
+    screen->move(345, 162);
+    EXPECT_EQ(frameAt(95, 163, 3), 0);
+    EXPECT_EQ(frameAt(345, 162, 5), 1);
+    screen->move(368, 162);
+    EXPECT_EQ(frameAt(345, 162, 5), 2);
+
+    // The rocker steps once, on the press; its value frame wins over the hover frame, and
+    // leaving, coming back and releasing notify nothing.
+    log.clear();
+    screen->press(368, 162);
+    EXPECT_EQ(frameAt(368, 162, 5), 4);
+    screen->move(368, 190);
+    screen->move(345, 162);
+    screen->release(345, 162);
+    EXPECT_EQ(changes(), (std::vector<std::string>{"changed 99 1"}));
+    EXPECT_EQ(frameAt(345, 162, 5), 1);
+    click(345, 162);
+    EXPECT_EQ(changes().back(), "changed 99 -1");
+
+    // Load: a plain right click asks for the reversed variant; any other click is plain.
+    log.clear();
+    click(95, 163, 3);
+    click(95, 163, 3, kXShiftMask);
+    click(95, 163);
+    EXPECT_EQ(changes(), (std::vector<std::string>{"changed 100 0.5", "changed 100 1", "changed 100 1"}));
+    EXPECT_EQ(load->getValue(), 0.f);
+
+    // A default button: a single click is not taken; a double click 1, with Ctrl 0.5; it
+    // shows pressed while held and notifies nothing on release.
+    log.clear();
+    click(69, 162);
+    screen->advance(1000);
+    screen->click(69, 162);
+    screen->press(69, 162);
+    EXPECT_EQ(frameAt(69, 162, 3), 2);
+    screen->release(69, 162);
+    EXPECT_EQ(frameAt(69, 162, 3), 1);
+    screen->advance(1000);
+    screen->click(69, 162, 1, kXControlMask);
+    screen->click(69, 162, 1, kXControlMask);
+    EXPECT_EQ(changes(), (std::vector<std::string>{"changed 111 1", "changed 111 0.5"}));
+    EXPECT_FALSE(preset->isPressed());
+
+    // On/off: a left click toggles, the right button does nothing.
+    log.clear();
+    click(843, 163);
+    EXPECT_EQ(frameAt(843, 163, 3), 2);
+    click(843, 163, 3);
+    EXPECT_EQ(learn->getValue(), 1.f);
+    click(843, 163);
+    EXPECT_EQ(changes(), (std::vector<std::string>{"changed 105 1", "changed 105 0"}));
+    EXPECT_EQ(frameAt(843, 163, 3), 1);  // off, with the pointer on it
+
+    EXPECT_EQ(log.count("effect begin") + log.count("listener begin"), 0u);  // no edit brackets
 }
