@@ -11,6 +11,7 @@
 #include "../presets/ControllerNames.h"
 #include "../presets/settings/PresetCommands.h"
 #include "MyFrame.h"
+#include "artwork.h"
 #include "layout.h"
 
 using namespace VSTGUI;
@@ -78,7 +79,12 @@ void PresetStrip::open(MyFrame* frame, CControlListener* listener) {
     const int current = effect_.getCurrentProgramIndex();
     for (const layout::Control& c : layout::kStrip) {
         const CRect r(c.left, c.top, c.right, c.bottom);
-        auto* bitmap = new CBitmap(c.bitmap);
+        // The text controls show the panel under them: the frame's own background serves.
+        CBitmap* bitmap = frame->getBackground();
+        if (c.bitmap == artwork::kBackground && bitmap)
+            bitmap->remember();
+        else
+            bitmap = new CBitmap(c.bitmap);
         CControl* made = nullptr;
         switch (c.kind) {
             case layout::Kind::SaveLoad: made = new CSaveLoadButton(r, listener, c.tag, bitmap); break;
@@ -186,19 +192,26 @@ void PresetStrip::chooseFromMenu(float entry) {
     showProgram(index);
 }
 
+void PresetStrip::storeOrDeleteDefault(float click, bool (presets::PresetCommands::*store)(),
+                                       bool (presets::PresetCommands::*remove)()) {
+    switch (defaultClick(click)) {
+        case DefaultClick::Store: (commands_.*store)(); break;
+        case DefaultClick::Delete: (commands_.*remove)(); break;
+        case DefaultClick::None: break;
+    }
+}
+
 void PresetStrip::defaultBank(float click) {
-    if (defaultClick(click) == DefaultClick::Store) commands_.storeDefaultBank();
-    if (defaultClick(click) == DefaultClick::Delete) commands_.deleteDefaultBank();
+    storeOrDeleteDefault(click, &presets::PresetCommands::storeDefaultBank, &presets::PresetCommands::deleteDefaultBank);
 }
 
 void PresetStrip::defaultPreset(float click) {
-    if (defaultClick(click) == DefaultClick::Store) commands_.storeDefaultPreset();
-    if (defaultClick(click) == DefaultClick::Delete) commands_.deleteDefaultPreset();
+    storeOrDeleteDefault(click, &presets::PresetCommands::storeDefaultPreset,
+                         &presets::PresetCommands::deleteDefaultPreset);
 }
 
 void PresetStrip::defaultMidi(float click) {
-    if (defaultClick(click) == DefaultClick::Store) commands_.storeDefaultMidi();
-    if (defaultClick(click) == DefaultClick::Delete) commands_.deleteDefaultMidi();
+    storeOrDeleteDefault(click, &presets::PresetCommands::storeDefaultMidi, &presets::PresetCommands::deleteDefaultMidi);
 }
 
 void PresetStrip::storeMemoA(float) { commands_.storeMemoA(); }

@@ -90,6 +90,8 @@ private:
     void openManual(float);
     void nothing(float) {}
 
+    void storeOrDeleteDefault(float click, bool (presets::PresetCommands::*store)(),
+                              bool (presets::PresetCommands::*remove)());
     void runDialog(const presets::FileOperation& operation);
     void showManualMessage(platform::OpenDocumentResult outcome);
     // The menu, its titles and the name field follow the effect's programs.
