@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "../vst/vststrings.h"
+#include "Mapping.h"
 #include "Parameters.h"
 #include "Quantise.h"
 
@@ -16,13 +17,6 @@ namespace params {
 namespace {
 
 constexpr int kFormatLimit = 12;  // the routines are called with this length limit
-
-// A float product taken down to an int that cannot overflow.
-int clampedFloor(float v, int lo, int hi) {
-    if (!(v > static_cast<float>(lo))) return lo;  // also NaN
-    if (v >= static_cast<float>(hi)) return hi;
-    return static_cast<int>(std::floor(v));
-}
 
 int truncatedInt(double v) {
     if (!(v > -2147483648.0)) return INT32_MIN;
@@ -42,8 +36,7 @@ void format(char* text, const char* fmt, Args... args) {
 
 // "D:%d<>%d:W" and its relatives: the value in 101 steps, the last one counting as 100.
 void balance(char* text, double x, const char* pattern) {
-    int v = clampedFloor(static_cast<float>(x) * 101.0f, 0, 101);
-    if (v > 100) v = 100;
+    const int v = std::min(balanceStep(x), 100);
     format(text, pattern, 100 - v, v);
 }
 
@@ -93,7 +86,7 @@ void Parameters::display(int index, char* text) const {
         case kLfoRate: vst::float2string(static_cast<float>(engine_.lfoRate()), text, kFormatLimit); break;
         case kLrOffset: {
             const double offset = lrOffsetTarget_;
-            const float degrees = std::fabs(static_cast<float>(offset)) / 1.5707964f * 180.0f + 0.5f;
+            const float degrees = std::fabs(static_cast<float>(offset)) / kQuarterTurn * 180.0f + 0.5f;
             const int n = clampedFloor(degrees, 0, 999);
             if (n == 0)
                 put(text, "L:0<>0:R");
@@ -105,7 +98,7 @@ void Parameters::display(int index, char* text) const {
         }
         case kCutfMod:
         case kVcoMod:
-        case kResoMod: signedPercent(text, (x - 0.5) * 2.0); break;
+        case kResoMod: signedPercent(text, depthOf(x)); break;
         case kFltType: {
             static const char* const kTypes[] = {"LPF", "BPF", "HPF"};
             put(text, kTypes[positionOf(x, 3)]);
@@ -113,11 +106,9 @@ void Parameters::display(int index, char* text) const {
         }
         case kCutoff: vst::int2string(truncatedInt(cutoffTarget_), text, kFormatLimit); break;
         case kReso: vst::float2string(static_cast<float>(10.0 * x), text, kFormatLimit); break;
-        case kVcoMan:
-            vst::float2string(std::pow(2.0f, static_cast<float>((x - 0.5) * 2.0)), text, kFormatLimit);
-            break;
+        case kVcoMan: vst::float2string(clockFactorOf(x), text, kFormatLimit); break;
         case kDrive: vst::dB2string(static_cast<float>(driveTarget_.load()), text, kFormatLimit); break;
-        case kEnvSpeed: vst::int2string(truncatedInt(900.0 * x + 100.0 + 0.5), text, kFormatLimit); break;
+        case kEnvSpeed: vst::int2string(truncatedInt(envLengthMs(x) + 0.5), text, kFormatLimit); break;
         case kFltMode: {
             static const char* const kModes[] = {"in", "fb", "fx"};
             put(text, kModes[positionOf(x, 3)]);
@@ -149,7 +140,7 @@ void Parameters::display(int index, char* text) const {
         case kModSens: signedPercent(text, x); break;
         case kDlyGateL:
         case kDlyGateR: vst::dB2string(gateThreshold_[index - kDlyGateL], text, kFormatLimit); break;
-        case kDucking: vst::float2string(static_cast<float>(24.0 * x - 24.0), text, kFormatLimit); break;
+        case kDucking: vst::float2string(static_cast<float>(minus24Scale(x)), text, kFormatLimit); break;
         case kPreNumL:
         case kPreNumR:
             number(text, engine::preDelayNumerators[positionOf(x, engine::kPreDelayNumeratorCount)]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Mapping.h"
 #include "Quantise.h"
 
 namespace params {
@@ -105,10 +106,10 @@ void Parameters::apply(int index, float value) {
             engine_.setLrOffsetTarget(offset);
             break;
         }
-        case kCutfMod: values_[index] = x; engine_.setCutoffModTarget((x - 0.5) * 2.0); break;
-        case kVcoMan: values_[index] = x; engine_.setVcoManual((x - 0.5) * 2.0); break;
-        case kVcoMod: values_[index] = x; engine_.setVcoModTarget((x - 0.5) * 2.0); break;
-        case kResoMod: values_[index] = x; engine_.setResoModTarget((x - 0.5) * 2.0); break;
+        case kCutfMod: values_[index] = x; engine_.setCutoffModTarget(depthOf(x)); break;
+        case kVcoMan: values_[index] = x; engine_.setVcoManual(depthOf(x)); break;
+        case kVcoMod: values_[index] = x; engine_.setVcoModTarget(depthOf(x)); break;
+        case kResoMod: values_[index] = x; engine_.setResoModTarget(depthOf(x)); break;
 
         case kFltType: values_[index] = x; engine_.setFilterType(positionOf(x, 3)); break;
         case kFltMode: values_[index] = x; engine_.setFilterMode(positionOf(x, 3)); break;
@@ -193,7 +194,7 @@ void Parameters::apply(int index, float value) {
         case kFltOn: values_[index] = x; engine_.setFilterOn(switchOn(x)); break;
         case kVcoOn: values_[index] = x; engine_.setVcoOn(switchOn(x)); break;
         case kRvbOn: values_[index] = x; engine_.setReverbOn(switchOn(x)); break;
-        case kModSens: values_[index] = x; engine_.setModSensitivity(std::pow(2.0, 4.0 * x)); break;
+        case kModSens: values_[index] = x; engine_.setModSensitivity(modSensFactorOf(x)); break;
         case kDlyGateL:
         case kDlyGateR: {
             const int side = sideOf(kDlyGateL, index);
