@@ -67,6 +67,7 @@ public:
     double getTempoPosition() const { return params_.tempoPosition(); }
     double hostTempo() const { return params_.tempo(); }
     bool limitQuery(int selector) const { return params_.limitQuery(selector); }
+    void getDisplayValue(int item, params::DisplayValue& out) const { params_.displayValue(item, out); }
     void peakQuery(float& left, float& right);
     bool hostTimeFlag() const { return engine_.hostTimeFlag(); }
 

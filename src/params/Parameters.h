@@ -8,6 +8,7 @@
 
 #include "../engine/Engine.h"
 #include "../engine/Relaxed.h"
+#include "DisplayValue.h"
 #include "ParameterTable.h"
 
 namespace params {
@@ -56,6 +57,12 @@ public:
     // Writes the display text (at most 14 characters and a terminator); indices outside
     // 0..59 leave the text untouched.
     void display(int index, char* text) const;
+
+    // What the editor's digit display shows for `item` (a parameter index, or kTempoItem),
+    // from the same quantities as the display texts. Every item sets numerator (-1 unless
+    // it is a note fraction); a fraction sets numerator and denominator only and leaves
+    // the rest as it was, the other items set number, point, sign and ratio mode.
+    void displayValue(int item, DisplayValue& out) const;
 
     void recomputeTempoSync(int which);
     // The editor's tempo control: 0..1 maps onto 30..400 BPM.
