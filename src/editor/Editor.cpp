@@ -6,6 +6,7 @@
 #include "../presets/CPresetSystemEffect.h"
 #include "../presets/settings/PresetCommands.h"
 #include "MyFrame.h"
+#include "PanelEffect.h"
 #include "artwork.h"
 
 using namespace VSTGUI;
@@ -22,6 +23,8 @@ Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
     artwork::install();
     useX11Platform();
     setKnobMode(kLinearMode);
+    if (auto* effectX = dynamic_cast<AudioEffectX*>(effect))
+        panel_ = std::make_unique<Panel>(*this, *effectX, dynamic_cast<PanelEffect*>(effect));
     if (auto* presetEffect = dynamic_cast<CPresetSystemEffect*>(effect)) {
         presetEffect->setPresetEditor(this);
         commands_ = std::make_unique<presets::PresetCommands>(*presetEffect);
@@ -76,6 +79,7 @@ bool Editor::open(void* ptr) {
     auto* background = new CBitmap(artwork::kBackground);
     frame->setBackground(background);
     background->forget();
+    if (panel_) panel_->open(frame, this);
     if (strip_) strip_->open(myFrame, this);
     applyPending(true);
     timer_ = new CVSTGUITimer([this](CVSTGUITimer*) { idleStep(); }, kIdleTimerMs, frame);
@@ -90,6 +94,10 @@ void Editor::close() {
         timer_ = nullptr;
     }
     if (strip_) strip_->close();
+    if (panel_) panel_->close();
+    // A drag the window's closing cut short: the host's touch ends here.
+    for (int index = 0; index < presets::kNumParams; ++index)
+        while (openBrackets_[index] > 0) endEdit(index);
     if (CFrame* f = frame) {
         frame = nullptr;
         f->close();
@@ -105,20 +113,49 @@ void Editor::idle() {
 void Editor::idleStep() {
     if (!frame) return;
     applyPending();
+    if (panel_) panel_->showValues(getTicks());
     if (strip_) strip_->idle();
 }
 
 void Editor::valueChanged(CControl* control) {
     if (!control) return;
-    if (strip_ && PresetStrip::isStripTag(control->getTag())) strip_->valueChanged(control);
+    if (PresetStrip::isStripTag(control->getTag())) {
+        if (strip_) strip_->valueChanged(control);
+    } else if (panel_) {
+        panel_->valueChanged(control);
+    }
+}
+
+void Editor::controlBeginEdit(CControl* control) {
+    if (control && panel_ && !PresetStrip::isStripTag(control->getTag())) panel_->controlBeginEdit(control);
+}
+
+void Editor::controlEndEdit(CControl* control) {
+    if (control && panel_ && !PresetStrip::isStripTag(control->getTag())) panel_->controlEndEdit(control);
 }
 
 void Editor::beginEdit(int32_t index) {
-    if (index >= 0 && index < presets::kNumParams) AEffGUIEditor::beginEdit(index);
+    if (index < 0 || index >= presets::kNumParams) return;
+    ++openBrackets_[index];
+    AEffGUIEditor::beginEdit(index);
 }
 
 void Editor::endEdit(int32_t index) {
-    if (index >= 0 && index < presets::kNumParams) AEffGUIEditor::endEdit(index);
+    if (index < 0 || index >= presets::kNumParams || openBrackets_[index] == 0) return;
+    --openBrackets_[index];
+    AEffGUIEditor::endEdit(index);
+}
+
+void Editor::applyParameter(int index, float value) {
+    if (panel_) panel_->applyParameter(index, value);
+}
+
+void Editor::applyLink(bool linked) {
+    if (panel_) panel_->applyLink(linked);
+}
+
+void Editor::applyTempo(double bpm) {
+    if (panel_) panel_->applyTempo(bpm);
 }
 
 void Editor::setParameter(VstInt32 index, float value) {

@@ -14,6 +14,7 @@
 
 #include "../gui/vst2/aeffguieditor.h"
 #include "../presets/PresetEditorHooks.h"
+#include "Panel.h"
 #include "PresetStrip.h"
 
 class QEL;
@@ -22,7 +23,10 @@ namespace presets {
 class PresetCommands;
 }
 
-class Editor : public VSTGUI::AEffGUIEditor, public VSTGUI::CControlListener, public presets::PresetEditorHooks {
+class Editor : public VSTGUI::AEffGUIEditor,
+               public VSTGUI::CControlListener,
+               public presets::PresetEditorHooks,
+               public PanelHost {
 public:
     static constexpr int kWidth = 942;
     static constexpr int kHeight = 171;
@@ -35,7 +39,7 @@ public:
     ~Editor() override;
 
     // Opens the frame as a child of the host's window (ptr: its X window id), with the
-    // preset strip and a 30 ms timer for the editor's own idle step.
+    // panel, the preset strip and a 30 ms timer for the editor's own idle step.
     bool open(void* ptr) override;
     void close() override;
     // The host's idle: the editor's step, then the frame's (events, timers, repaint).
@@ -43,7 +47,10 @@ public:
 
     // The controls' listener.
     void valueChanged(VSTGUI::CControl* control) override;
-    // Only parameters reach the host's edit brackets; the strip's tags are not parameters.
+    void controlBeginEdit(VSTGUI::CControl* control) override;
+    void controlEndEdit(VSTGUI::CControl* control) override;
+    // Only parameters reach the host's edit brackets: the editor's own tags (60 and above)
+    // are not parameters. A bracket still open when the window closes is closed then.
     void beginEdit(int32_t index) override;
     void endEdit(int32_t index) override;
 
@@ -52,7 +59,9 @@ public:
     // The left/right link of the channel controls.
     virtual void linkOff();
     virtual void linkOn();
-    bool isLinked() const { return linked_.load(std::memory_order_relaxed); }
+    bool isLinked() const override { return linked_.load(std::memory_order_relaxed); }
+    // The user's own click on the link button (the button already shows it).
+    void setLinked(bool linked) override { linked_.store(linked, std::memory_order_relaxed); }
     // The tempo in force, for the tempo control.
     virtual void tempoChanged(double bpm);
     double shownTempo() const { return tempo_.load(std::memory_order_relaxed); }
@@ -71,20 +80,18 @@ public:
     MyFrame* getMyFrame() const;
     // Null without a preset effect.
     PresetStrip* presetStrip() const { return strip_.get(); }
+    // Null without an effect.
+    Panel* panel() const { return panel_.get(); }
     // The last value stored for a parameter slot (NaN before any).
     float storedParameter(int index) const;
     bool hasPendingChanges() const;
 
 protected:
     // Called by idle on the editor's thread for each value stored since the last idle
-    // (and for every stored value right after open). The window of this step shows the
-    // background only, so nothing is mapped yet.
-    virtual void applyParameter(int index, float value) {
-        (void)index;
-        (void)value;
-    }
-    virtual void applyLink(bool linked) { (void)linked; }
-    virtual void applyTempo(double bpm) { (void)bpm; }
+    // (and for every stored value right after open): the panel's controls follow.
+    virtual void applyParameter(int index, float value);
+    virtual void applyLink(bool linked);
+    virtual void applyTempo(double bpm);
     // Applies everything pending (or everything stored, with `all`).
     void applyPending(bool all = false);
 
@@ -94,7 +101,10 @@ private:
     void idleStep();
 
     std::unique_ptr<presets::PresetCommands> commands_;
+    std::unique_ptr<Panel> panel_;
     std::unique_ptr<PresetStrip> strip_;
+    // Host edit brackets opened from the editor and not closed yet, per parameter.
+    int openBrackets_[presets::kNumParams] = {};
     VSTGUI::CVSTGUITimer* timer_ = nullptr;
     static constexpr int kWords = (kParameterSlots + 63) / 64;
     std::atomic<float> slots_[kParameterSlots];

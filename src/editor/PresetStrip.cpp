@@ -11,6 +11,7 @@
 #include "../presets/ControllerNames.h"
 #include "../presets/settings/PresetCommands.h"
 #include "MyFrame.h"
+#include "Panel.h"
 #include "artwork.h"
 #include "layout.h"
 
@@ -28,7 +29,9 @@ constexpr int32_t kMenuStyle = kPopupStyle | kCheckStyle | kNoTextStyle | kNoDra
 // A click on a default button: 1.0 stores the default, 0.5 (Ctrl) deletes it. The value 0
 // of a release never reaches here, but is ignored all the same.
 enum class DefaultClick { None, Delete, Store };
-DefaultClick defaultClick(float v) { return v == 0.f ? DefaultClick::None : v < 0.75f ? DefaultClick::Delete : DefaultClick::Store; }
+DefaultClick defaultClick(float v) {
+    return v == 0.f ? DefaultClick::None : v < 0.75f ? DefaultClick::Delete : DefaultClick::Store;
+}
 
 // The controller display's text for its value: the name of the controller it stands for.
 bool controllerText(float value, char text[256], void*) {
@@ -320,7 +323,7 @@ void PresetStrip::showControllerUnderMouse() {
     // Only a parameter's own control names a controller; the strip, the about screen, an
     // open menu or message, and the bare panel show nothing.
     int step = presets::kControllerDisplaySteps - 1;
-    auto* under = dynamic_cast<CControl*>(frame_->getViewAt(where));
+    const CControl* under = Panel::controlAt(frame_, where);
     if (under && under->getTag() >= 0 && under->getTag() < presets::kNumParams) {
         const VstInt32 controller = effect_.getAssignedController(under->getTag());
         step = controller >= 0 && controller < 128 ? controller : presets::kNotAssignedStep;

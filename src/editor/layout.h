@@ -14,51 +14,55 @@ enum class Kind {
     SaveLoad, StripKick, DoubleClickKick, StripOnOff, Rocker, NameField, ProgramMenu, ControllerDisplay,
 };
 
+// A control whose reset gesture (Ctrl-click) keeps the toolkit's own default.
+inline constexpr float kToolkitDefault = -1.f;
+
 struct Control {
     int tag;
     Kind kind;
     int bitmap;  // 0: none
     double left, top, right, bottom;
+    float defaultValue = kToolkitDefault;
 };
 
 // The panel's controls in the order they are created (later ones lie on top).
 inline constexpr Control kPanel[] = {
-    {83, Kind::Knob, 130, 161, 30, 196, 65},
-    {84, Kind::Knob, 130, 208, 30, 243, 65},
-    {85, Kind::Knob, 130, 161, 93, 196, 128},
-    {86, Kind::Knob, 130, 208, 93, 243, 128},
-    {0, Kind::Knob, 134, 383, 29, 418, 64},
-    {2, Kind::Knob, 134, 430, 29, 465, 64},
-    {1, Kind::Knob, 133, 476, 29, 511, 64},
-    {52, Kind::Knob, 133, 523, 29, 558, 64},
-    {11, Kind::Knob, 135, 383, 94, 418, 129},
-    {12, Kind::Knob, 135, 430, 94, 465, 129},
-    {47, Kind::Knob, 136, 476, 94, 511, 129},
-    {22, Kind::Knob, 136, 523, 94, 558, 129},
-    {17, Kind::Knob, 138, 578, 29, 613, 64},
-    {18, Kind::Knob, 139, 578, 94, 613, 129},
-    {15, Kind::Knob, 131, 678, 29, 713, 64},
-    {16, Kind::Knob, 131, 726, 29, 761, 64},
-    {21, Kind::Knob, 131, 773, 29, 808, 64},
-    {13, Kind::Knob, 132, 678, 94, 713, 129},
-    {53, Kind::Knob, 132, 726, 94, 761, 129},
-    {39, Kind::Knob, 137, 830, 29, 865, 64},
-    {40, Kind::Knob, 137, 877, 29, 912, 64},
+    {83, Kind::Knob, 130, 161, 30, 196, 65, 0.5f},
+    {84, Kind::Knob, 130, 208, 30, 243, 65, 0.f},
+    {85, Kind::Knob, 130, 161, 93, 196, 128, 0.5f},
+    {86, Kind::Knob, 130, 208, 93, 243, 128, 0.f},
+    {0, Kind::Knob, 134, 383, 29, 418, 64, 0.5f},
+    {2, Kind::Knob, 134, 430, 29, 465, 64, 0.5f},
+    {1, Kind::Knob, 133, 476, 29, 511, 64, 0.5f},
+    {52, Kind::Knob, 133, 523, 29, 558, 64, 0.5f},
+    {11, Kind::Knob, 135, 383, 94, 418, 129, 0.5f},
+    {12, Kind::Knob, 135, 430, 94, 465, 129, 0.5f},
+    {47, Kind::Knob, 136, 476, 94, 511, 129, 0.5f},
+    {22, Kind::Knob, 136, 523, 94, 558, 129, 0.5f},
+    {17, Kind::Knob, 138, 578, 29, 613, 64, 0.5f},
+    {18, Kind::Knob, 139, 578, 94, 613, 129, 0.5f},
+    {15, Kind::Knob, 131, 678, 29, 713, 64, 1.f},
+    {16, Kind::Knob, 131, 726, 29, 761, 64, 0.f},
+    {21, Kind::Knob, 131, 773, 29, 808, 64, 0.f},
+    {13, Kind::Knob, 132, 678, 94, 713, 129, 0.5f},
+    {53, Kind::Knob, 132, 726, 94, 761, 129, 0.5f},
+    {39, Kind::Knob, 137, 830, 29, 865, 64, 0.5f},
+    {40, Kind::Knob, 137, 877, 29, 912, 64, 0.5f},
     {41, Kind::OnOff, 151, 340, 53, 364, 73},
-    {62, Kind::OnOff, 150, 61, 70, 85, 90},
-    {93, Kind::OnOff, 150, 256, 39, 280, 59},
-    {96, Kind::OnOff, 151, 256, 69, 280, 89},
-    {94, Kind::OnOff, 150, 256, 102, 280, 122},
-    {45, Kind::OnOff, 150, 637, 102, 661, 122},
-    {42, Kind::OnOff, 150, 784, 102, 808, 122},
-    {46, Kind::OnOff, 150, 887, 102, 911, 122},
-    {88, Kind::Switch, 142, 109, 90, 128, 99},
-    {89, Kind::Switch, 143, 104, 57, 130, 66},
-    {32, Kind::Switch, 143, 310, 91, 336, 100},
-    {23, Kind::Switch, 143, 634, 27, 660, 36},
-    {14, Kind::Switch, 143, 634, 57, 660, 66},
-    {37, Kind::Switch, 142, 841, 91, 867, 100},
-    {38, Kind::Switch, 142, 841, 122, 867, 131},
+    {62, Kind::OnOff, 150, 61, 70, 85, 90, 1.f},
+    {93, Kind::OnOff, 150, 256, 39, 280, 59, 0.f},
+    {96, Kind::OnOff, 151, 256, 69, 280, 89, 0.f},
+    {94, Kind::OnOff, 150, 256, 102, 280, 122, 0.f},
+    {45, Kind::OnOff, 150, 637, 102, 661, 122, 0.f},
+    {42, Kind::OnOff, 150, 784, 102, 808, 122, 0.f},
+    {46, Kind::OnOff, 150, 887, 102, 911, 122, 0.f},
+    {88, Kind::Switch, 142, 109, 90, 128, 99, 0.f},
+    {89, Kind::Switch, 143, 104, 57, 130, 66, 1.f},
+    {32, Kind::Switch, 143, 310, 91, 336, 100, 0.f},
+    {23, Kind::Switch, 143, 634, 27, 660, 36, 0.f},
+    {14, Kind::Switch, 143, 634, 57, 660, 66, 0.f},
+    {37, Kind::Switch, 142, 841, 91, 867, 100, 0.f},
+    {38, Kind::Switch, 142, 841, 122, 867, 131, 0.f},
     {64, Kind::Digit, 145, 297, 26, 310, 42},
     {65, Kind::Digit, 144, 313, 26, 326, 42},
     {66, Kind::Digit, 144, 329, 26, 342, 42},
@@ -111,6 +115,34 @@ inline constexpr Control kStrip[] = {
     {109, Kind::StripOnOff, 999, 856, 155, 880, 171},
     {117, Kind::StripOnOff, 988, 899, 159, 910, 166},
     {118, Kind::StripKick, 989, 920, 158, 931, 167},
+};
+
+// Knobs draw into their rectangle inset by one pixel at the left and top, and at the right
+// and bottom by one pixel for strips of 37-pixel frames, two for 36-pixel frames.
+inline constexpr double kKnobInsetLeftTop = 1;
+constexpr double knobInsetRightBottom(int frameHeight) { return frameHeight == 37 ? 1 : 2; }
+// Every knob turns by 1/32 of its range per wheel notch.
+inline constexpr float kKnobWheelIncrement = 1.f / 32.f;
+
+// The channel controls shared by the two delay sides: the tag, the parameter it edits
+// while the left side is shown and while the right one is, and whether the two sides are
+// mirrored when linked (the pans: the other side takes 1 - value).
+struct SidePair {
+    int tag;
+    int left, right;
+    bool mirrored;
+};
+inline constexpr SidePair kSidePairs[] = {
+    {83, 5, 6, true},     // FbPan
+    {84, 3, 4, false},    // FbGain
+    {85, 48, 49, true},   // DlyPan
+    {86, 50, 51, false},  // DlyGate
+    {88, 24, 25, false},  // DlyMode
+    {89, 30, 31, false},  // Range
+    {90, 35, 36, false},  // DlyTime (a drag area showing the square root)
+    {93, 7, 8, false},    // FbInv
+    {94, 19, 20, false},  // DlyInv
+    {96, 58, 59, false},  // MuteIn
 };
 
 // Sizes and frame layouts of the bitmaps (frames stacked vertically).

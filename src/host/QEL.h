@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "../editor/PanelEffect.h"
 #include "../engine/Engine.h"
 #include "../engine/Relaxed.h"
 #include "../params/Parameters.h"
@@ -20,7 +21,7 @@ struct ChannelRouting {
 // The supported (inputs, outputs) combinations; null when there is no row for them.
 const ChannelRouting* routingFor(VstInt32 inputs, VstInt32 outputs);
 
-class QEL : public CPresetSystemEffect, private params::ParameterListener {
+class QEL : public CPresetSystemEffect, public PanelEffect, private params::ParameterListener {
 public:
     static constexpr VstInt32 kUniqueID = vstFourCC('V', 'q', '4', '1');
     static constexpr VstInt32 kNumInputs = 4;
@@ -61,15 +62,15 @@ public:
 
     // ---- editor-facing operations ----
     bool linkCheck();
-    void linkFollow(bool fromRight);
+    void linkFollow(bool fromRight) override;
     void recomputeTempoSync(int which) { params_.recomputeTempoSync(which); }
-    void setTempoPosition(double x) { params_.setTempoPosition(x); }
-    double getTempoPosition() const { return params_.tempoPosition(); }
+    void setTempoPosition(double x) override { params_.setTempoPosition(x); }
+    double getTempoPosition() const override { return params_.tempoPosition(); }
     double hostTempo() const { return params_.tempo(); }
-    bool limitQuery(int selector) const { return params_.limitQuery(selector); }
-    void getDisplayValue(int item, params::DisplayValue& out) const { params_.displayValue(item, out); }
-    void peakQuery(float& left, float& right);
-    bool hostTimeFlag() const { return engine_.hostTimeFlag(); }
+    bool limitQuery(int selector) const override { return params_.limitQuery(selector); }
+    void getDisplayValue(int item, params::DisplayValue& out) const override { params_.displayValue(item, out); }
+    void peakQuery(float& left, float& right) override;
+    bool hostTimeFlag() const override { return engine_.hostTimeFlag(); }
 
     // ---- for tests and tools ----
     ChannelRouting routing() const;

@@ -19,12 +19,15 @@
 //   name                  NAME <program name>
 //   pname I               PNAME I <name of program I>
 //   midi STATUS D1 D2     MIDI delivered (once the audio thread has processed the block)
+//   input L R             OK            (the main inputs: 1 kHz sines of these peaks; 0 0 silence)
 //   idle N                OK            (N effEditIdle calls, 25 ms apart)
 //   pause | resume        OK            (stop and restart the periodic idle)
 //   shot FILE             SHOT FILE     (the host window as the server shows it, as PNG)
 //   same FILE X Y W H     SAME <pixels differing from that rectangle of FILE>
-//   frame ID F X Y W H    FRAME <pixels differing from frame F of artwork ID, its top-left
-//                         at (X,Y); a bitmap as large as the window lies at the origin>
+//   frame ID F X Y W H [SX SY]
+//                         FRAME <pixels differing from frame F of artwork ID, its point
+//                         (SX,SY) (default its top-left) at (X,Y); a bitmap as large as the
+//                         window lies at the origin>
 //   close                 CLOSED children=<left in the window> errors=<host X errors>
 //   reopen                OPENED <1|0> child=<xid>
 //   second                SECOND child=<xid> window=<xid>  (a second instance, own window)
@@ -123,6 +126,8 @@ private:
     std::atomic<bool> audioStop_{false};
     std::atomic<int> active_{0};  // instances the audio thread processes
     std::atomic<double> samplePos_{0.0};
+    // The main inputs: a 1 kHz sine of these peak amplitudes (0: silence), both instances.
+    std::atomic<float> inputPeak_[2] = {{0.0f}, {0.0f}};
     std::mutex midiMutex_;
     std::condition_variable midiDone_;
     uint64_t midiQueued_ = 0, midiDelivered_ = 0;  // guarded by midiMutex_
@@ -207,6 +212,12 @@ void Host::audioLoop() {
             inputs[i].resize(static_cast<size_t>(std::max(0, p.effect()->numInputs)), std::vector<float>(kBlock, 0.0f));
             outputs[i].resize(static_cast<size_t>(std::max(0, p.effect()->numOutputs)), std::vector<float>(kBlock, 0.0f));
             for (auto& channel : inputs[i]) std::fill(channel.begin(), channel.end(), 0.0f);
+            const double start = samplePos_.load();
+            for (size_t c = 0; c < 2 && c < inputs[i].size(); ++c) {
+                const float peak = inputPeak_[c].load();
+                for (int n = 0; peak != 0.0f && n < kBlock; ++n)
+                    inputs[i][c][n] = peak * static_cast<float>(std::sin(2.0 * M_PI * 1000.0 * (start + n) / kSampleRate));
+            }
             p.processReplacing(inputs[i], outputs[i], kBlock);
         }
         samplePos_.store(samplePos_.load() + kBlock);
@@ -395,6 +406,13 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
             return "ERR the audio thread did not take the message";
         return "MIDI delivered";
     }
+    if (name == "input") {
+        float left, right;
+        if (!(args >> left >> right)) return "ERR usage: input LEFT RIGHT";
+        inputPeak_[0] = left;
+        inputPeak_[1] = right;
+        return "OK";
+    }
     if (name == "idle") {
         int count;
         if (!(args >> count) || count < 0) return "ERR usage: idle N";
@@ -433,8 +451,14 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
             const int frameHeight = bitmap->height / bitmap->frames;
             if (w > bitmap->width || h > frameHeight) return "ERR rectangle larger than the frame";
             const bool wholeWindow = bitmap->width == kWidth && frameHeight == kHeight;
-            rx = wholeWindow ? x : 0;
-            ry = frameIndex * frameHeight + (wholeWindow ? y : 0);
+            // An optional point of the frame that lies at (X,Y) (a knob shows its frames
+            // from (2,2) on).
+            int sx = 0, sy = 0;
+            if (!(args >> sx >> sy)) sx = sy = 0;
+            if (sx < 0 || sy < 0 || sx + w > bitmap->width || sy + h > frameHeight)
+                return "ERR rectangle outside the frame";
+            rx = wholeWindow ? x : sx;
+            ry = frameIndex * frameHeight + (wholeWindow ? y : sy);
             std::snprintf(text, sizeof text, "%s/bmp%05d.png", artDir_.c_str(), id);
             file = text;
         } else {

@@ -80,7 +80,7 @@ TEST_F(EditorTest, HostOpcodesOpenIdleAndCloseTheWindow) {
         const unsigned char* row = cairo_image_surface_get_data(panel) + y * cairo_image_surface_get_stride(panel);
         return reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
     };
-    for (auto [x, y] : {std::pair{0, 0}, {400, 46}, {941, 170}, {600, 160}}) EXPECT_EQ(screen->pixel(x, y), panelPixel(x, y));
+    for (auto [x, y] : {std::pair{0, 0}, {600, 80}, {941, 170}, {600, 160}}) EXPECT_EQ(screen->pixel(x, y), panelPixel(x, y));
     cairo_surface_destroy(panel);
 
     // Keys from the host reach the frame (nothing takes them yet).

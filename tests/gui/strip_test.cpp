@@ -293,16 +293,13 @@ TEST_F(Strip, LearnForgetAndTheControllerDisplayFollowTheEffect) {
     EXPECT_EQ(value(105), 0.f);
     EXPECT_EQ(qel->getAssignedController(15), 74);
 
-    // The display names the controller of the parameter control under the mouse.
-    auto* cutoff = new CControl(CRect(678, 29, 713, 64), nullptr, 15);
-    auto* reso = new CControl(CRect(726, 29, 761, 64), nullptr, 16);
-    editor->getFrame()->addView(cutoff);
-    editor->getFrame()->addView(reso);
+    // The display names the controller of the parameter control under the mouse: Cutoff's
+    // knob, then Reso's.
     const struct {
         CCoord x, y;
         const char* text;
     } spots[] = {{690, 40, "brightness"}, {740, 40, "not assigned"}, {centre(105).x, centre(105).y, ""},
-                 {600, 100, ""}, {690, 40, "brightness"}};
+                 {600, 80, ""}, {690, 40, "brightness"}};
     for (const auto& s : spots) {
         screen->move(s.x, s.y);
         idle();
@@ -408,12 +405,12 @@ TEST_F(Strip, TheKeyboardFocusOptionIsStoredAndTheFrameFollowsIt) {
     // A fresh settings folder: the option is off, and a click leaves the focus alone.
     EXPECT_EQ(value(117), 0.f);
     EXPECT_FALSE(editor->getMyFrame()->getKeepFocus());
-    screen->click(600, 100);
+    screen->click(600, 80);
     EXPECT_EQ(screen->focusRequests, 0);
     click(117);
     EXPECT_TRUE(editor->getMyFrame()->getKeepFocus());
     EXPECT_EQ(screen->focusRequests, 1);  // switching it on takes the focus at once
-    screen->click(600, 100);
+    screen->click(600, 80);
     EXPECT_EQ(screen->focusRequests, 2);
     // A new window takes the stored choice without taking the focus yet.
     fx->dispatcher(fx, effEditClose, 0, 0, nullptr, 0);
