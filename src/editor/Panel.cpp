@@ -5,6 +5,7 @@
 
 #include "../params/ParameterTable.h"
 #include "../params/Quantise.h"
+#include "../params/SidePairs.h"
 #include "../vst/audioeffectx.h"
 #include "About.h"
 #include "PanelEffect.h"
@@ -28,27 +29,14 @@ constexpr double kLfoRateStep = 0.001, kLfoRateFloor = 0.01, kLfoRateFloorUp = 0
 // The LFO drag area never goes below 0.01 Hz: ln 1.01 / ln 16.
 const float kLfoAreaFloor = static_cast<float>(std::log(1.01) / std::log(16.0));
 
-// The fourteen pairs a special click on the link button copies, in this order.
-struct CopyPair {
-    int left, right;
-    bool mirrored;
-};
-constexpr CopyPair kLinkCopies[] = {
-    {kFbGainL, kFbGainR, false},   {kFbPanL, kFbPanR, true},     {kDlyPanL, kDlyPanR, true},
-    {kDlyGateL, kDlyGateR, false}, {kFbInvL, kFbInvR, false},    {kMuteInL, kMuteInR, false},
-    {kDlyInvL, kDlyInvR, false},   {kDlyModeL, kDlyModeR, false}, {kRangeL, kRangeR, false},
-    {kDlyNumL, kDlyNumR, false},   {kDlyDenL, kDlyDenR, false},  {kDlyTimeL, kDlyTimeR, false},
-    {kPreNumL, kPreNumR, false},   {kPreDenL, kPreDenR, false},
-};
-
 const layout::Bitmap* bitmapInfo(int id) {
     for (const layout::Bitmap& b : layout::kBitmaps)
         if (b.id == id) return &b;
     return nullptr;
 }
 
-const layout::SidePair* sidePair(int tag) {
-    for (const layout::SidePair& p : layout::kSidePairs)
+const layout::SharedControl* sidePair(int tag) {
+    for (const layout::SharedControl& p : layout::kSharedControls)
         if (p.tag == tag) return &p;
     return nullptr;
 }
@@ -155,18 +143,18 @@ float Panel::shownValue(int tag, float v) {
 }
 
 int Panel::shownParameter(int tag) const {
-    const layout::SidePair* p = sidePair(tag);
+    const layout::SharedControl* p = sidePair(tag);
     return p ? (rightShown_ ? p->right : p->left) : -1;
 }
 
 int Panel::otherParameter(int tag) const {
-    const layout::SidePair* p = sidePair(tag);
+    const layout::SharedControl* p = sidePair(tag);
     return p ? (rightShown_ ? p->left : p->right) : -1;
 }
 
 void Panel::showSide(bool right) {
     rightShown_ = right;
-    for (const layout::SidePair& p : layout::kSidePairs) set(p.tag, shownValue(p.tag, parameter(shownParameter(p.tag))));
+    for (const layout::SharedControl& p : layout::kSharedControls) set(p.tag, shownValue(p.tag, parameter(shownParameter(p.tag))));
     set(91, right ? 1.f : 0.f);
     set(92, right ? 0.f : 1.f);
 }
@@ -175,7 +163,7 @@ void Panel::showSide(bool right) {
 
 void Panel::applyParameter(int index, float value) {
     if (!frame_ || !isParameter(index)) return;
-    for (const layout::SidePair& p : layout::kSidePairs) {
+    for (const layout::SharedControl& p : layout::kSharedControls) {
         if (index != p.left && index != p.right) continue;
         // A side's parameter shows only while that side is shown.
         if (index == shownParameter(p.tag)) set(p.tag, shownValue(p.tag, value));
@@ -299,7 +287,7 @@ void Panel::link(CControl* button, float v) {
     host_.setLinked(true);
     set(62, 1.f);  // a special click on a lit button links too: the button says so
     if (!special) return;
-    for (const CopyPair& p : kLinkCopies) {
+    for (const SidePair& p : kLinkCopyPairs) {
         const int shown = rightShown_ ? p.right : p.left, other = rightShown_ ? p.left : p.right;
         const float value = parameter(shown);
         edit(other, p.mirrored ? 1.f - value : value);

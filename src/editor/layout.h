@@ -127,12 +127,12 @@ inline constexpr float kKnobWheelIncrement = 1.f / 32.f;
 // The channel controls shared by the two delay sides: the tag, the parameter it edits
 // while the left side is shown and while the right one is, and whether the two sides are
 // mirrored when linked (the pans: the other side takes 1 - value).
-struct SidePair {
+struct SharedControl {
     int tag;
     int left, right;
     bool mirrored;
 };
-inline constexpr SidePair kSidePairs[] = {
+inline constexpr SharedControl kSharedControls[] = {
     {83, 5, 6, true},     // FbPan
     {84, 3, 4, false},    // FbGain
     {85, 48, 49, true},   // DlyPan

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "../editor/Editor.h"
+#include "../params/SidePairs.h"
 #include "../params/Quantise.h"
 #include "../vst/vststrings.h"
 
@@ -24,24 +25,6 @@ struct RoutingRow {
 constexpr RoutingRow kRoutingTable[] = {
     {1, 1, {0, 0, 0, 0, 0, 0}}, {1, 2, {0, 0, 0, 0, 0, 1}}, {2, 1, {0, 0, 1, 1, 0, 0}},
     {2, 2, {0, 1, 0, 1, 0, 1}}, {3, 2, {0, 1, 2, 2, 0, 1}}, {4, 2, {0, 1, 2, 3, 0, 1}},
-};
-
-// The pairs that must mirror (pans) or match (everything else) for the link to hold.
-struct LinkPair {
-    int left, right;
-    bool mirrored;
-};
-constexpr LinkPair kLinkPairs[] = {
-    {kFbGainL, kFbGainR, false}, {kFbPanL, kFbPanR, true},   {kDlyPanL, kDlyPanR, true},
-    {kDlyGateL, kDlyGateR, false}, {kFbInvL, kFbInvR, false}, {kDlyInvL, kDlyInvR, false},
-    {kRangeL, kRangeR, false},   {kDlyModeL, kDlyModeR, false}, {kDlyNumL, kDlyNumR, false},
-    {kDlyDenL, kDlyDenR, false}, {kDlyTimeL, kDlyTimeR, false},
-};
-
-// The timing pairs that link-follow copies, in this order: the mode first, so that the
-// time is applied under the target side's new mode.
-constexpr int kFollowPairs[][2] = {
-    {kDlyModeL, kDlyModeR}, {kDlyNumL, kDlyNumR}, {kDlyDenL, kDlyDenR}, {kRangeL, kRangeR}, {kDlyTimeL, kDlyTimeR},
 };
 
 }  // namespace
@@ -340,7 +323,7 @@ bool QEL::linkCheck() {
     // The current program's values: what was loaded, or what the user set since. (A side in
     // note mode does not take a DlyTime value into its mapping, so the mapping's copy of
     // DlyTime may still be an older one.)
-    for (const LinkPair& pair : kLinkPairs) {
+    for (const SidePair& pair : kLinkCheckPairs) {
         const double l = CPresetSystemEffect::getParameter(pair.left);
         const double r = CPresetSystemEffect::getParameter(pair.right);
         const double difference = pair.mirrored ? r + l - 1.0 : l - r;
@@ -350,9 +333,9 @@ bool QEL::linkCheck() {
 }
 
 void QEL::linkFollow(bool fromRight) {
-    for (const auto& pair : kFollowPairs) {
-        const int source = fromRight ? pair[1] : pair[0];
-        const int target = fromRight ? pair[0] : pair[1];
+    for (const SidePair& pair : kLinkFollowPairs) {
+        const int source = fromRight ? pair.right : pair.left;
+        const int target = fromRight ? pair.left : pair.right;
         if (params_.value(source) == params_.value(target)) continue;
         beginEdit(target);
         setParameterAutomated(target, getParameter(source));

@@ -300,7 +300,9 @@ TEST_F(PanelTest, GoldenPanelAtProgramZero) {
     const std::string golden = std::string(GUI_TEST_DIR) + "/data/panel_program0.png";
     const std::string actual = std::string(GUI_OUTPUT_DIR) + "/panel_program0_actual.png";
     ASSERT_TRUE(screen->writePng(actual));
-    if (getenv("UPDATE_GOLDEN")) ASSERT_TRUE(screen->writePng(golden));
+    if (getenv("UPDATE_GOLDEN")) {
+        ASSERT_TRUE(screen->writePng(golden));
+    }
     cairo_surface_t* expected = cairo_image_surface_create_from_png(golden.c_str());
     ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS) << golden;
     cairo_surface_flush(expected);
