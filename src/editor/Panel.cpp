@@ -181,6 +181,11 @@ CControl* Panel::controlAt(CFrame* frame, const CPoint& where) {
 
 void Panel::showValues(uint32_t nowMs) {
     if (!frame_ || !queries_) return;
+    if (!idledBefore_) {
+        // The clocks of the blink and the meters' fall start with the first look.
+        blink_.lastToggleMs = lastIdleMs_ = nowMs;
+        idledBefore_ = true;
+    }
     CPoint mouse;
     frame_->getCurrentMouseLocation(mouse);
     const CControl* hovered = controlAt(frame_, mouse);
@@ -194,13 +199,12 @@ void Panel::showValues(uint32_t nowMs) {
 
     float peaks[2] = {0.f, 0.f};
     queries_->peakQuery(peaks[0], peaks[1]);
-    const uint32_t elapsed = idledBefore_ ? nowMs - lastIdleMs_ : 0;
+    const uint32_t elapsed = nowMs - lastIdleMs_;
     for (int side = 0; side < 2; ++side) {
         CControl* meter = control(side == 0 ? valuedisplay::kLeftMeterTag : valuedisplay::kRightMeterTag);
         if (meter) meter->setValue(valuedisplay::meterValue(peaks[side], meter->getValue(), elapsed));
     }
     lastIdleMs_ = nowMs;
-    idledBefore_ = true;
 }
 
 void Panel::applyTempo(double) {

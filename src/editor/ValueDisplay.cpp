@@ -8,6 +8,13 @@
 
 namespace valuedisplay {
 
+using layout::kBlinkPeriodMs;
+using layout::kDelayArea;
+using layout::kLfoArea;
+using layout::kMeterFallMs;
+using layout::kMeterFloor;
+using layout::kPreDelayArea;
+
 namespace {
 
 // Cell indices within Cells.
@@ -25,23 +32,16 @@ int digitAt(long long n, int power) {
     return static_cast<int>(n % 10);
 }
 
-// The knobs 83..86 edit whichever side is shown; the shown side's parameter is left + 1
-// on the right.
-struct SidedKnob {
-    int tag;
-    int left;
-};
-constexpr SidedKnob kSidedKnobs[] = {{83, 5}, {84, 3}, {85, 48}, {86, 50}};
-
 bool isKnob(int tag) {
     for (const layout::Control& c : layout::kPanel)
         if (c.kind == layout::Kind::Knob && c.tag == tag) return true;
     return false;
 }
 
+// The knobs 83..86 show whichever side's parameter they edit.
 int knobItem(int tag, bool rightSideShown) {
-    for (const SidedKnob& k : kSidedKnobs)
-        if (k.tag == tag) return k.left + (rightSideShown ? 1 : 0);
+    for (const layout::SharedControl& c : layout::kSharedControls)
+        if (c.tag == tag) return rightSideShown ? c.right : c.left;
     return tag;
 }
 

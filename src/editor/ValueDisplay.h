@@ -1,6 +1,7 @@
 // The logic behind the four-digit value display and the two input meters, as pure
 // functions the editor calls on every idle: which item to show, when a limited note value
-// blinks, which frame each digit cell shows, and how a meter rises and falls.
+// blinks, which frame each digit cell shows, and how a meter rises and falls. The areas
+// and timings they use are in layout.h.
 #pragma once
 
 #include <array>
@@ -9,18 +10,6 @@
 #include "../params/DisplayValue.h"
 
 namespace valuedisplay {
-
-// ---- where and how fast (panel geometry and timing of the display and meters) ----
-struct Area {
-    double left, top, right, bottom;  // inclusive on every edge
-    bool contains(double x, double y) const { return x >= left && x <= right && y >= top && y <= bottom; }
-};
-constexpr Area kLfoArea{283, 75, 375, 140};      // hovering shows the LFO rate or note
-constexpr Area kDelayArea{86, 50, 149, 134};     // the shown side's delay time or note
-constexpr Area kPreDelayArea{86, 20, 149, 47};   // the shown side's pre-delay note
-constexpr uint32_t kBlinkPeriodMs = 251;         // on and off time of a limited note value
-constexpr float kMeterFloor = 0.0630957344f;     // 10^-1.2: -24 dB, the bottom of the meter
-constexpr float kMeterFallMs = 500.0f;           // a full meter falls to the bottom in this time
 
 // ---- tags ----
 constexpr int kFirstCellTag = 64;  // cells 1..4 (64..67), points after cells 1..3 (68..70),

@@ -3,6 +3,8 @@
 // Rectangles are left, top, right, bottom in frame pixels.
 #pragma once
 
+#include <cstdint>
+
 namespace layout {
 
 enum class Kind {
@@ -144,6 +146,18 @@ inline constexpr SharedControl kSharedControls[] = {
     {94, 19, 20, false},  // DlyInv
     {96, 58, 59, false},  // MuteIn
 };
+
+// Where the digit display looks, and how fast it and the meters move.
+struct Area {
+    double left, top, right, bottom;  // inclusive on every edge
+    constexpr bool contains(double x, double y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+inline constexpr Area kLfoArea{283, 75, 375, 140};     // hovering shows the LFO rate or note
+inline constexpr Area kDelayArea{86, 50, 149, 134};    // the shown side's delay time or note
+inline constexpr Area kPreDelayArea{86, 20, 149, 47};  // the shown side's pre-delay note
+inline constexpr uint32_t kBlinkPeriodMs = 251;        // on and off time of a limited note value
+inline constexpr float kMeterFloor = 0.0630957344f;    // 10^-1.2: -24 dB, the bottom of the meter
+inline constexpr float kMeterFallMs = 500.0f;          // a full meter falls to the bottom in this time
 
 // Sizes and frame layouts of the bitmaps (frames stacked vertically).
 struct Bitmap {

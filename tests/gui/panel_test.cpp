@@ -222,6 +222,11 @@ TEST_F(PanelTest, NoteAndTimeControlsOfTheDelayAndTheLfo) {
     setRate(14.9995);
     click(79);
     EXPECT_NEAR(rate(), 15.0, 1e-5);
+    // The tempo area, with no tempo from the host: 30 + 370 x^2 BPM.
+    const double position = effect->getTempoPosition();
+    drag(61, 100);
+    EXPECT_NEAR(std::sqrt(effect->getTempoPosition()), std::sqrt(position) + 0.1, 1e-4);
+    EXPECT_NEAR(effect->hostTempo(), 30.0 + 370.0 * effect->getTempoPosition(), 1e-9);
     // Synced LFO: the rate area snaps back.
     setAll({{kLfoMode, 0.5f}});
     const float lfoRate = effect->getParameter(kLfoRate);
@@ -289,6 +294,30 @@ TEST_F(PanelTest, TheAboutScreenOpensAndClosesOnLeftClicksOnly) {
     fx->dispatcher(fx, effEditClose, 0, 0, nullptr, 0);
     open();
     EXPECT_EQ(editor->getFrame()->getModalView(), nullptr);
+}
+
+TEST_F(PanelTest, TheArtworkSitsSeamlesslyOnThePanel) {
+    // Each knob's drawing rectangle starts with panel pixels in its corners, and so does
+    // every button and switch: the film strips carry the panel where their element ends.
+    cairo_surface_t* panelArt = resources::load(128);
+    cairo_surface_flush(panelArt);
+    auto panelPixel = [&](int x, int y) {
+        return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(panelArt) +
+                                                 y * cairo_image_surface_get_stride(panelArt))[x] &
+               0xffffff;
+    };
+    int checked = 0;
+    for (const auto& c : layout::kPanel) {
+        const int inset = c.kind == layout::Kind::Knob ? 1 : 0;
+        if (c.kind != layout::Kind::Knob && c.kind != layout::Kind::OnOff && c.kind != layout::Kind::Kick &&
+            c.kind != layout::Kind::Switch)
+            continue;
+        const int x = static_cast<int>(c.left) + inset, y = static_cast<int>(c.top) + inset;
+        EXPECT_EQ(screen->pixel(x, y), panelPixel(x, y)) << "control " << c.tag;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 21 + 10 + 6 + 7);  // knobs, on/off buttons (with the side tabs), step buttons, switches
+    cairo_surface_destroy(panelArt);
 }
 
 TEST_F(PanelTest, GoldenPanelAtProgramZero) {
