@@ -207,8 +207,10 @@ void Panel::showValues(uint32_t nowMs) {
     lastIdleMs_ = nowMs;
 }
 
-void Panel::applyTempo(double) {
-    if (queries_) set(61, std::sqrt(static_cast<float>(queries_->getTempoPosition())));
+void Panel::applyTempo(double bpm) {
+    // The tempo area's square law over 30..400 BPM.
+    const double position = std::min(1.0, std::max(0.0, (bpm - 30.0) / 370.0));
+    set(61, static_cast<float>(std::sqrt(position)));
 }
 
 // ---------------------------------------------------------------- edits
