@@ -236,28 +236,32 @@ bool QEL::getParameterProperties(VstInt32 index, VstParameterProperties* p) {
             p->maxInteger = 1;
             p->stepInteger = 1;
             p->largeStepInteger = 1;
-            return true;
+            break;
         case Hint::Integer:
             p->flags = 0;
             p->minInteger = 1;
             p->maxInteger = info.positions;
             p->stepInteger = 1;
-            return true;
+            break;
         case Hint::EnvSpeed:
             p->stepFloat = 0.0011111111f;  // one millisecond
             p->smallStepFloat = 0.0011111111f;
             p->largeStepFloat = 0.011111111f;  // ten milliseconds
             p->flags = kVstParameterUsesFloatStep;
-            return true;
+            break;
         case Hint::DelayTime:
             p->stepFloat = 0.0001f;
             p->smallStepFloat = 0.0001f;
             p->largeStepFloat = 0.1f;
             p->flags = kVstParameterUsesFloatStep;
-            return true;
-        case Hint::None: break;
+            break;
+        case Hint::None: return false;
     }
-    return false;
+    // Some hosts hand over a record they never cleared and take its label as the
+    // parameter's name whenever the answer is yes: the names are always written.
+    vst::copyString(p->label, info.name, kVstMaxLabelLen - 1);
+    vst::copyString(p->shortLabel, info.name, kVstMaxShortLabelLen - 1);
+    return true;
 }
 
 // ---------------------------------------------------------------- identity and routing

@@ -272,10 +272,10 @@ VstInt32 CPresetSystemEffect::processEvents(VstEvents* events) {
 
 VstInt32 CPresetSystemEffect::canDo(char* text) {
     if (!text) return 0;
-    if (std::strcmp(text, "receiveVstMidiEvent") == 0) {
-        char ask[] = "sendVstMidiEvent";
-        return canHostDo(ask) ? 1 : 0;
-    }
+    // MIDI input is always welcome: a host that cannot send MIDI simply sends none, while a
+    // host that decides at scan time (and answers its scanner's questions with "no") would
+    // otherwise never give us a MIDI input.
+    if (std::strcmp(text, "receiveVstMidiEvent") == 0 || std::strcmp(text, "receiveVstEvents") == 0) return 1;
     return 0;
 }
 

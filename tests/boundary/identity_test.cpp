@@ -79,9 +79,7 @@ TEST(Entry, NullWhenTheHostIsTooOldAndNothingButTheVersionDuringConstruction) {
     host.config().version = 2;  // Qtractor's answer
     auto plugin = host.load(VANTEL_PLUGIN_PATH);
     ASSERT_NE(plugin->effect(), nullptr);
-    for (const auto& call : host.calls()) {
-        if (call.duringEntry) EXPECT_EQ(call.opcode, audioMasterVersion);
-    }
+    for (const auto& call : host.calls()) EXPECT_TRUE(!call.duringEntry || call.opcode == audioMasterVersion) << call.opcode;
 }
 
 TEST(Entry, SpeakerArrangementAnswers) {
@@ -99,23 +97,16 @@ TEST(Entry, SpeakerArrangementAnswers) {
     EXPECT_EQ(plugin->dispatch(effSetSpeakerArrangement, 0, 0, nullptr), 0);
 }
 
-TEST(CanDo, ReceivingMidiDependsOnTheHostSendingIt) {
+TEST(CanDo, MidiInputWhateverTheHostSaysAndNothingElse) {
+    // A scanner that answers "no" to every question of ours still learns that we take MIDI.
     TestHost host;
+    host.config().canDo.clear();
     auto plugin = host.load(VANTEL_PLUGIN_PATH);
-    host.clearCalls();
     EXPECT_EQ(plugin->canDo("receiveVstMidiEvent"), 1);
-    auto asked = host.calls(audioMasterCanDo);
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, "sendVstMidiEvent");
-    EXPECT_EQ(plugin->canDo("receiveVstTimeInfo"), 0);
-    EXPECT_EQ(plugin->canDo("sendVstMidiEvent"), 0);
-    EXPECT_EQ(plugin->canDo("receiveVstMidiEventX"), 0);
-    EXPECT_EQ(plugin->canDo("receiveVstMidi"), 0);
-    EXPECT_EQ(plugin->canDo(""), 0);
-    host.config().canDo.erase("sendVstMidiEvent");
-    EXPECT_EQ(plugin->canDo("receiveVstMidiEvent"), 0);
-    host.config().canDo["sendVstMidiEvent"] = -1;  // a "no" that the classic query counts as yes
-    EXPECT_EQ(plugin->canDo("receiveVstMidiEvent"), 1);
+    EXPECT_EQ(plugin->canDo("receiveVstEvents"), 1);
+    for (const char* text : {"receiveVstTimeInfo", "sendVstMidiEvent", "sendVstEvents", "receiveVstMidiEventX",
+                             "receiveVstMidi", ""})
+        EXPECT_EQ(plugin->canDo(text), 0) << text;
     EXPECT_EQ(plugin->dispatch(effCanDo, 0, 0, nullptr), 0);
 }
 

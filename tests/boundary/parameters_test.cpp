@@ -111,6 +111,28 @@ TEST_F(Parameters, SteppingHints) {
     }
 }
 
+TEST_F(Parameters, AnUnclearedPropertiesRecordGetsTheNameWheneverTheAnswerIsYes) {
+    // As a scanner that never clears the record passes it: every byte 0xAA.
+    int answered = 0;
+    for (int index = 0; index < 60; ++index) {
+        VstParameterProperties p;
+        std::memset(&p, 0xAA, sizeof p);
+        VstParameterProperties untouched = p;
+        if (plugin->dispatch(effGetParameterProperties, index, 0, &p) == 0) {
+            EXPECT_EQ(std::memcmp(&p, &untouched, sizeof p), 0) << index;
+            continue;
+        }
+        ++answered;
+        const std::string name = kExpected[index].name;
+        EXPECT_EQ(std::string(p.label), name) << index;
+        EXPECT_EQ(std::string(p.shortLabel), name.substr(0, 7)) << index;
+        // What the names do not cover stays as the host left it.
+        EXPECT_EQ(p.displayIndex, untouched.displayIndex);
+        EXPECT_EQ(std::memcmp(p.categoryLabel, untouched.categoryLabel, sizeof p.categoryLabel), 0);
+    }
+    EXPECT_EQ(answered, 35);  // 16 switches, 16 stepped selectors, EnvSpeed and the two times
+}
+
 TEST_F(Parameters, ProgramNamesFitTheHostsBuffer) {
     auto names = plugin->programNames();
     ASSERT_EQ(names.size(), 61u);

@@ -299,19 +299,6 @@ TEST_F(Controllers, InvariantsHoldAfterRandomSequences) {
     }
 }
 
-TEST_F(Controllers, CanDoAsksTheHostForMidiOutput) {
-    char receive[] = "receiveVstMidiEvent";
-    char other[] = "receiveVstEvents";
-    host().canDoAnswer = 0;
-    EXPECT_EQ(effect.canDo(receive), 0);
-    ASSERT_FALSE(host().canDoTexts.empty());
-    EXPECT_EQ(host().canDoTexts.back(), "sendVstMidiEvent");
-    host().canDoAnswer = 1;
-    EXPECT_EQ(effect.canDo(receive), 1);
-    EXPECT_EQ(effect.canDo(other), 0);
-    EXPECT_EQ(effect.canDo(nullptr), 0);
-}
-
 TEST_F(Controllers, ResumeAsksForMidi) {
     effect.resume();
     EXPECT_EQ(host().count(audioMasterWantMidi), 1u);
