@@ -31,7 +31,8 @@ void reportError(const xcb_generic_error_t* error) {
 
 constexpr uint32_t kXKBackSpace = 0xff08, kXKTab = 0xff09, kXKReturn = 0xff0d, kXKEscape = 0xff1b,
                    kXKHome = 0xff50, kXKLeft = 0xff51, kXKUp = 0xff52, kXKRight = 0xff53, kXKDown = 0xff54,
-                   kXKEnd = 0xff57, kXKKPEnter = 0xff8d, kXKDelete = 0xffff, kXKISOLeftTab = 0xfe20;
+                   kXKEnd = 0xff57, kXKKPEnter = 0xff8d, kXKDelete = 0xffff, kXKISOLeftTab = 0xfe20,
+                   kXKEuroSign = 0x20ac;
 
 class X11Frame : public IPlatformFrame {
 public:
@@ -213,8 +214,14 @@ void X11Frame::key(xcb_key_press_event_t* e, bool down) {
             code.character = ' ';
             break;
         default:
+            // Latin-1 keysyms are their characters; Unicode keysyms carry the code point
+            // under 0x01000000; the euro sign has a keysym of its own.
             if ((sym >= 0x21 && sym <= 0x7e) || (sym >= 0xa0 && sym <= 0xff))
                 code.character = static_cast<VstInt32>(sym);
+            else if ((sym & 0xff000000u) == 0x01000000u)
+                code.character = static_cast<VstInt32>(sym & 0x00ffffffu);
+            else if (sym == kXKEuroSign)
+                code.character = 0x20ac;
             else
                 return;
     }
