@@ -306,6 +306,10 @@ void PresetStrip::retitle(int index) {
 
 void PresetStrip::showProgram(int index) {
     if (!menu_ || index < 0 || index >= presets::kNumPrograms) return;
+    // A name being typed belongs to the program it was started for: when another program
+    // becomes current meanwhile (a chunk, the host), the typing is dropped, never given
+    // to the wrong program.
+    if (name_->isEditing() && menu_->getCurrentIndex() != index) name_->cancelEdit();
     retitle(index);
     menu_->setCurrent(index);
     name_->setText(programName(index).c_str());

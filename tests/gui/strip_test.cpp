@@ -321,6 +321,9 @@ TEST_F(Strip, ChangesFromOtherThreadsReachTheStripAtTheNextIdle) {
     std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
     ofx->dispatcher(ofx, effClose, 0, 0, nullptr, 0);
 
+    // A name is being typed for program 0 when the chunk makes program 3 current.
+    click(98);
+    screen->type("typed for 0");
     std::thread host([&] { fx->dispatcher(fx, effSetChunk, 0, static_cast<VstIntPtr>(chunk.size()), chunk.data(), 0); });
     host.join();
     EXPECT_NE(std::string(strip->menu()->getEntry(3)->getTitle()), "Far Away");  // nothing touched before idle
@@ -328,6 +331,9 @@ TEST_F(Strip, ChangesFromOtherThreadsReachTheStripAtTheNextIdle) {
     EXPECT_STREQ(strip->menu()->getEntry(3)->getTitle(), "Far Away");
     EXPECT_EQ(strip->menu()->getCurrentIndex(), 3);
     EXPECT_STREQ(strip->nameField()->getText(), "Far Away");
+    EXPECT_FALSE(strip->nameField()->isEditing());  // the typing was dropped, not given to program 3
+    screen->key(0, VKEY_RETURN);
+    EXPECT_EQ(name(3), "Far Away");
 
     std::thread rename([&] { fx->dispatcher(fx, effSetProgramName, 0, 0, const_cast<char*>("Nearer"), 0); });
     rename.join();

@@ -103,6 +103,17 @@ void CTextEdit::looseFocus() {
     setDirty();
 }
 
+void CTextEdit::cancelEdit() {
+    if (!editing) return;
+    reverting = true;
+    if (parentFrame && parentFrame->getFocusView() == this)
+        parentFrame->setFocusView(nullptr);
+    else
+        editing = false;
+    reverting = false;
+    setDirty();
+}
+
 void CTextEdit::commit() {
     editing = false;
     if (editText == editStart) return;
@@ -122,14 +133,7 @@ int32_t CTextEdit::onKeyDown(VstKeyCode& key) {
             else
                 commit();
             break;
-        case VKEY_ESCAPE:
-            reverting = true;
-            if (parentFrame && parentFrame->getFocusView() == this)
-                parentFrame->setFocusView(nullptr);
-            else
-                editing = false;
-            reverting = false;
-            break;
+        case VKEY_ESCAPE: cancelEdit(); break;
         case VKEY_BACK:
             if (caret > 0) {
                 const size_t start = utf8::previous(editText, caret);

@@ -23,6 +23,8 @@ public:
     int32_t getMaxLength() const { return maxLength; }
 
     bool isEditing() const { return editing; }
+    // Ends an edit without taking its text (as Escape does).
+    void cancelEdit();
     const std::string& getEditText() const { return editText; }
     size_t getCaret() const { return caret; }
 
