@@ -62,10 +62,11 @@ VstInt32 CPresetSystemEffect::getPresetID() { return vstFourCC('V', 'q', '4', '1
 
 void CPresetSystemEffect::setProgramName(char* name) {
     if (!name || !store_) return;
-    presets::storeProgramName(store_[currentProgram_], name);
+    presets::ProgramRecord& program = store_[currentProgram_];
+    presets::storeProgramName(program, name);
     if (presetEditor_) {
         char shown[kProgramNameSize + 1] = {};
-        std::memcpy(shown, store_[currentProgram_].name, kProgramNameSize);
+        presets::readProgramName(program, shown);
         presetEditor_->showProgramName(shown);
     }
 }
@@ -73,14 +74,18 @@ void CPresetSystemEffect::setProgramName(char* name) {
 void CPresetSystemEffect::getProgramName(char* name) {
     if (!name || !store_) return;
     // Hosts hand out 24-byte buffers (the interface's limit): 23 characters and a terminator.
-    std::memcpy(name, store_[currentProgram_].name, kProgramNameSize - 1);
+    char stored[kProgramNameSize];
+    presets::readProgramName(store_[currentProgram_], stored);
+    std::memcpy(name, stored, kProgramNameSize - 1);
     name[kProgramNameSize - 1] = 0;
 }
 
 bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
     (void)category;
     if (!text || !store_ || index < 0 || index >= kNumPrograms) return false;
-    std::memcpy(text, store_[index].name, kProgramNameSize - 1);
+    char stored[kProgramNameSize];
+    presets::readProgramName(store_[index], stored);
+    std::memcpy(text, stored, kProgramNameSize - 1);
     text[kProgramNameSize - 1] = 0;
     return true;
 }

@@ -71,7 +71,9 @@ inline Bytes snapshot(CPresetSystemEffect& e) {
 }
 
 inline std::string programName(CPresetSystemEffect& e, int index) {
-    return std::string(e.programs()[index].name, strnlen(e.programs()[index].name, presets::kProgramNameSize));
+    char text[presets::kProgramNameSize + 1] = {};
+    presets::readProgramName(e.programs()[index], text);
+    return text;
 }
 
 inline bool sameProgram(const presets::ProgramRecord& a, const presets::ProgramRecord& b) {

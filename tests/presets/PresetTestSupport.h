@@ -144,6 +144,13 @@ inline float floatAt(const Bytes& b, size_t at) {
 inline void putInt(Bytes& b, size_t at, int32_t v) { std::memcpy(&b[at], &v, 4); }
 inline void putFloat(Bytes& b, size_t at, float v) { std::memcpy(&b[at], &v, 4); }
 
+// A program's name as text (up to the first NUL of its 24 bytes).
+inline std::string nameOf(const presets::ProgramRecord& program) {
+    char text[presets::kProgramNameSize + 1] = {};
+    presets::readProgramName(program, text);
+    return text;
+}
+
 inline float notAssigned() { return 128.5f / 129.0f; }
 inline float assignmentOf(int controller) { return (controller + 0.5f) / 129.0f; }
 

@@ -210,7 +210,7 @@ Bytes reversedVersion1(const Bytes& image, int32_t n) {
 
 void expectVersion1Programs(TestEffect& e, int entries) {
     for (int j = 0; j < entries; ++j) {
-        ASSERT_EQ(std::string(e.programs()[j].name), "Old " + std::to_string(j));
+        ASSERT_EQ(nameOf(e.programs()[j]), "Old " + std::to_string(j));
         for (int k = 0; k < 60; ++k) ASSERT_EQ(e.programs()[j].values[k], static_cast<float>((j + k) % 50) / 50.0f);
     }
 }

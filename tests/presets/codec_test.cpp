@@ -178,9 +178,9 @@ TEST_F(Codec, NamedProgramsStartFromTheTemplate) {
     ASSERT_TRUE(effect.codec().loadBlockImage(small.data(), small.size(), presets::kBankKinds));
 
     const presets::ProgramRecord& p5 = effect.programs()[5];
-    EXPECT_STREQ(p5.name, "Prog 37");
+    EXPECT_EQ(nameOf(p5), "Prog 37");
     for (int i = 0; i < 60; ++i) {
-        const float expected = i == 2 ? floatAt(bank, bankValueAt(5, 2)) : effect.templateProgram().values[i];
+        const float expected = i == 2 ? floatAt(bank, bankValueAt(5, 2)) : float(effect.templateProgram().values[i]);
         EXPECT_EQ(p5.values[i], expected) << i;
     }
     EXPECT_EQ(std::memcmp(effect.programs(), before.data(), 5 * 264), 0);
@@ -203,8 +203,8 @@ TEST_F(Codec, OutOfRangeRecordsAreSkipped) {
     ASSERT_TRUE(target.codec().loadBlockImage(bank.data(), bank.size(), presets::kBankKinds));
 
     const presets::ProgramRecord& p3 = target.programs()[3];
-    EXPECT_STREQ(p3.name, "Studio One");  // untouched: the factory program
-    EXPECT_STREQ(target.programs()[4].name, effect.programs()[4].name);
+    EXPECT_EQ(nameOf(p3), "Studio One");  // untouched: the factory program
+    EXPECT_EQ(nameOf(target.programs()[4]), nameOf(effect.programs()[4]));
     EXPECT_EQ(target.programs()[4].values[0], target.templateProgram().values[0]);
     EXPECT_EQ(target.programs()[4].values[1], target.templateProgram().values[1]);
     EXPECT_EQ(target.programs()[4].values[2], effect.programs()[4].values[2]);
@@ -254,7 +254,7 @@ TEST_F(Codec, NameOnlyPresetGivesTheDefaultValues) {
     std::memcpy(&nameOnly[kHeaderSize + 12], "Only A Name", 12);
     effect.selectProgram(34);
     ASSERT_TRUE(effect.codec().loadBlockImage(nameOnly.data(), nameOnly.size(), presets::kPresetKinds));
-    EXPECT_STREQ(effect.programs()[34].name, "Only A Name");
+    EXPECT_EQ(nameOf(effect.programs()[34]), "Only A Name");
     EXPECT_EQ(std::memcmp(effect.programs()[34].values, effect.templateProgram().values, 240), 0);
 }
 
@@ -294,9 +294,9 @@ TEST_F(Codec, LegacyPresetOfTenValues) {
     ASSERT_EQ(file.size(), 29u + 40u);
     effect.selectProgram(33);
     ASSERT_TRUE(effect.codec().loadBlockImage(file.data(), file.size(), presets::kPresetKinds));
-    EXPECT_STREQ(effect.programs()[33].name, "Old Timer");
+    EXPECT_EQ(nameOf(effect.programs()[33]), "Old Timer");
     for (int i = 0; i < 60; ++i)
-        EXPECT_EQ(effect.programs()[33].values[i], i < 10 ? 0.05f * (i + 1) : effect.templateProgram().values[i]);
+        EXPECT_EQ(effect.programs()[33].values[i], i < 10 ? 0.05f * (i + 1) : float(effect.templateProgram().values[i]));
     EXPECT_EQ(effect.selected.back(), 33);
 }
 
@@ -315,10 +315,10 @@ TEST_F(Codec, LegacyBankOfFortyValuesPerProgram) {
     effect.selectProgram(12);
     ASSERT_TRUE(effect.codec().loadBlockImage(file.data(), file.size(), presets::kBankKinds));
     for (int p = 0; p < 61; ++p) {
-        EXPECT_EQ(std::string(effect.programs()[p].name), "Legacy " + std::to_string(p));
+        EXPECT_EQ(nameOf(effect.programs()[p]), "Legacy " + std::to_string(p));
         for (int i = 0; i < 60; ++i)
             ASSERT_EQ(effect.programs()[p].values[i],
-                      i < 40 ? static_cast<float>((p + i) % 10) / 10.0f : effect.templateProgram().values[i]);
+                      i < 40 ? static_cast<float>((p + i) % 10) / 10.0f : float(effect.templateProgram().values[i]));
     }
     EXPECT_EQ(effect.getCurrentProgramIndex(), 0);
 }
@@ -357,7 +357,7 @@ TEST_F(Codec, KnownGoodPresetFile) {
     ASSERT_EQ(file.size(), 2129u);
     effect.selectProgram(48);
     ASSERT_TRUE(effect.codec().loadBlockImage(file.data(), file.size(), presets::kPresetKinds));
-    EXPECT_STREQ(effect.programs()[48].name, "Test Echo");
+    EXPECT_EQ(nameOf(effect.programs()[48]), "Test Echo");
     for (int i = 0; i < 60; ++i) EXPECT_EQ(effect.programs()[48].values[i], static_cast<float>(i) / 64.0f);
     EXPECT_EQ(effect.codec().buildPresetBlock(), file);
 }

@@ -66,7 +66,7 @@ TEST(FactoryBank, NamesInOrder) {
     char text[32];
     ASSERT_TRUE(effect.getProgramNameIndexed(0, 60, text));
     EXPECT_STREQ(text, "Bass Drone");
-    for (int p = 0; p < 61; ++p) EXPECT_STREQ(effect.programs()[p].name, kNames[p]);
+    for (int p = 0; p < 61; ++p) EXPECT_EQ(presettest::nameOf(effect.programs()[p]), kNames[p]);
 }
 
 TEST(FactoryBank, HistoricalProgramsValueForValue) {

@@ -86,7 +86,7 @@ TEST_F(ProgramStore, ResetToTemplateAndRename) {
     EXPECT_EQ(std::memcmp(&effect.programs()[30], &effect.templateProgram(), sizeof(presets::ProgramRecord)), 0);
     host().calls.clear();
     effect.renameCurrentProgram("From The Editor");
-    EXPECT_STREQ(effect.programs()[30].name, "From The Editor");
+    EXPECT_EQ(nameOf(effect.programs()[30]), "From The Editor");
     EXPECT_EQ(host().count(audioMasterUpdateDisplay), 1u);
 }
 

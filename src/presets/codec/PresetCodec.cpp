@@ -19,10 +19,10 @@ void writeRecordHead(uint8_t* p, int32_t type, int32_t length, int32_t program) 
 }
 
 // Name record: head, the 24 name bytes as stored, then zeros up to 168 bytes.
-uint8_t* writeNameRecord(uint8_t* p, int32_t program, const char* name) {
+uint8_t* writeNameRecord(uint8_t* p, int32_t index, const ProgramRecord& program) {
     std::memset(p, 0, kNameRecordSize);
-    writeRecordHead(p, kNameRecord, kNameRecordLength, program);
-    std::memcpy(p + kRecordHeadSize, name, kProgramNameSize);
+    writeRecordHead(p, kNameRecord, kNameRecordLength, index);
+    readProgramName(program, reinterpret_cast<char*>(p + kRecordHeadSize));
     return p + kNameRecordSize;
 }
 
@@ -42,7 +42,7 @@ bool isProgramIndex(int32_t p) { return p >= 0 && p < kNumPrograms; }
 bool isParameterIndex(int32_t p) { return p >= 0 && p < kNumParams; }
 
 void nameText(const ProgramRecord& program, char (&text)[kProgramNameSize + 1]) {
-    std::memcpy(text, program.name, kProgramNameSize);
+    readProgramName(program, text);
     text[kProgramNameSize] = 0;
 }
 
@@ -100,7 +100,7 @@ std::vector<uint8_t> PresetCodec::buildBankBlock() const {
 
     uint8_t* p = block.data() + kHeaderSize;
     for (int32_t program = 0; program < kNumPrograms; ++program) {
-        p = writeNameRecord(p, program, store[program].name);
+        p = writeNameRecord(p, program, store[program]);
         for (int32_t i = 0; i < kNumParams; ++i)
             if (!effect_.skipOnSave(i)) p = writeValueRecord(p, kValueRecord, program, i, store[program].values[i]);
     }
@@ -126,7 +126,7 @@ std::vector<uint8_t> PresetCodec::buildPresetBlock() const {
     header.byteCount = static_cast<int32_t>(bytes);
     header.write(block.data());
 
-    uint8_t* p = writeNameRecord(block.data() + kHeaderSize, 0, program.name);
+    uint8_t* p = writeNameRecord(block.data() + kHeaderSize, 0, program);
     for (int32_t i = 0; i < kNumParams; ++i)
         if (!effect_.skipOnSave(i)) p = writeValueRecord(p, kValueRecord, 0, i, program.values[i]);
     return block;
@@ -187,7 +187,7 @@ std::vector<ProgramRecord> PresetCodec::prepareBank(const std::vector<RecordView
         ProgramRecord& program = work[static_cast<size_t>(r.program)];
         if (r.type == kNameRecord) {
             program = effect_.templateProgram();
-            std::memcpy(program.name, r.body, kProgramNameSize);
+            writeProgramName(program, r.body);
         } else if (r.type == kValueRecord) {
             const int32_t index = recordIndex(r, swap);
             if (!isParameterIndex(index)) continue;
@@ -256,7 +256,7 @@ bool PresetCodec::loadPresetBlock(const uint8_t* records, size_t size, const Blo
     ProgramRecord program = effect_.templateProgram();
     for (const RecordView& r : list) {
         if (r.type == kNameRecord) {
-            std::memcpy(program.name, r.body, kProgramNameSize);
+            writeProgramName(program, r.body);
         } else if (r.type == kValueRecord) {
             const int32_t index = recordIndex(r, swap);
             if (!isParameterIndex(index)) continue;
@@ -289,7 +289,7 @@ bool PresetCodec::loadLegacyBank(const uint8_t* body, size_t size, bool swap) {
     std::vector<ProgramRecord> work(kNumPrograms, effect_.templateProgram());
     for (int p = 0; p < kNumPrograms; ++p) {
         const uint8_t* entry = body + static_cast<size_t>(p) * stride;
-        std::memcpy(work[p].name, entry, kProgramNameSize);
+        writeProgramName(work[p], entry);
         for (size_t k = 0; k < count; ++k) {
             if (effect_.skipOnLegacyLoad(static_cast<VstInt32>(k))) continue;
             const float value = readFloat(entry + kProgramNameSize + 4 * k, swap);
@@ -307,7 +307,7 @@ bool PresetCodec::loadLegacyPreset(const uint8_t* body, size_t size, bool swap) 
     if (!body || size < kProgramNameSize) return false;
     const size_t count = std::min<size_t>((size - kProgramNameSize) / 4, kNumParams);
     ProgramRecord program = effect_.templateProgram();
-    std::memcpy(program.name, body, kProgramNameSize);
+    writeProgramName(program, body);
     for (size_t k = 0; k < count; ++k) {
         if (effect_.skipOnLegacyLoad(static_cast<VstInt32>(k))) continue;
         const float value = readFloat(body + kProgramNameSize + 4 * k, swap);
@@ -421,7 +421,7 @@ bool PresetCodec::loadVersion1Chunk(const uint8_t* data, size_t size, bool swap)
     for (size_t j = 0; j < entries; ++j) {
         const uint8_t* entry = data + kVersion1EntriesOffset + j * stride;
         work[j] = effect_.templateProgram();
-        std::memcpy(work[j].name, entry, kProgramNameSize);
+        writeProgramName(work[j], entry);
         renamed[j] = true;
         for (size_t k = 0; k < count; ++k) {
             if (effect_.skipOnLegacyLoad(static_cast<VstInt32>(k))) continue;
