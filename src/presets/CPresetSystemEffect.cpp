@@ -25,11 +25,12 @@ constexpr float kNotAssignedValue = presets::controllerStepValue(presets::kNotAs
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, 1, kNumParams),
       store_(new presets::ProgramRecord[kNumPrograms]()),
-      chunkBuffer_(kChunkSize),
       assignmentValues_(new std::atomic<float>[kNumParams]),
       controllerMap_(new std::atomic<VstInt32>[kNumParams]),
       reverseControllerMap_(new std::atomic<VstInt32>[kNumControllers]) {
     programsAreChunks(true);
+    chunkBuffers_.reserve(kChunkBuffers);
+    chunkBuffers_.push_back(ChunkBuffer{std::thread::id(), std::vector<unsigned char>(kChunkSize)});
     buildFactoryPrograms();
     template_ = store_[0];
     resetControllerMap();
@@ -222,19 +223,41 @@ void CPresetSystemEffect::loadStartupDefaults() {
 VstInt32 CPresetSystemEffect::getChunk(void** data, bool isPreset) {
     (void)isPreset;  // the whole bank travels either way
     if (!data) return 0;
+    std::lock_guard<std::recursive_mutex> hold(chunkMutex_);
     std::vector<uint8_t> chunk = presets::PresetCodec(*this).buildChunk();
     if (chunk.empty()) return 0;
-    // One buffer for the effect's lifetime: a host may still read the pointer it got from
-    // an earlier call (another thread saving, say), so its memory must never be freed
-    // under it. The chunk has the same size every time, so this copy keeps the memory.
-    chunkBuffer_.assign(chunk.begin(), chunk.end());
-    *data = chunkBuffer_.data();
-    return static_cast<VstInt32>(chunkBuffer_.size());
+    std::vector<unsigned char>& buffer = chunkBufferOfThisThread();
+    // The chunk has the same size every time: the copy keeps the buffer's memory.
+    buffer.assign(chunk.begin(), chunk.end());
+    *data = buffer.data();
+    return static_cast<VstInt32>(buffer.size());
+}
+
+std::vector<unsigned char>& CPresetSystemEffect::chunkBufferOfThisThread() {
+    const std::thread::id self = std::this_thread::get_id();
+    auto mine = std::find_if(chunkBuffers_.begin(), chunkBuffers_.end(),
+                             [self](const ChunkBuffer& b) { return b.owner == self; });
+    if (mine == chunkBuffers_.end()) {
+        // A buffer nobody has claimed yet, a new one, or the one used longest ago.
+        mine = std::find_if(chunkBuffers_.begin(), chunkBuffers_.end(),
+                            [](const ChunkBuffer& b) { return b.owner == std::thread::id(); });
+        if (mine == chunkBuffers_.end()) {
+            if (chunkBuffers_.size() < kChunkBuffers)
+                mine = chunkBuffers_.insert(chunkBuffers_.end(), ChunkBuffer{});
+            else
+                mine = chunkBuffers_.begin();
+        }
+        mine->owner = self;
+    }
+    // Moving the record keeps the bytes where they are: pointers handed out stay valid.
+    std::rotate(mine, mine + 1, chunkBuffers_.end());
+    return chunkBuffers_.back().bytes;
 }
 
 VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     (void)isPreset;
     if (!data || byteSize <= 0 || !store_ || !controllerMap_) return -1;
+    std::lock_guard<std::recursive_mutex> hold(chunkMutex_);
     // Read in place: the host's memory is never written, byte order is handled per field.
     const bool taken =
         presets::PresetCodec(*this).loadChunk(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize));

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -74,6 +75,8 @@ protected:
     // Assigns controller c (0..127) to parameter p, taking it from any other parameter and
     // freeing p's previous controller, so that both maps stay each other's inverse.
     void assignController(VstInt32 parameter, VstInt32 controller);
+    // The calling thread's chunk buffer (chunkMutex_ held).
+    std::vector<unsigned char>& chunkBufferOfThisThread();
 
     std::unique_ptr<presets::ProgramRecord[]> store_;
     presets::ProgramRecord template_{};
@@ -81,8 +84,22 @@ protected:
     std::atomic<bool> applyingProgram_{false};
     presets::PresetEditorHooks* presetEditor_ = nullptr;
 
-    // What getChunk last returned; chunks are read in place, without a copy.
-    std::vector<unsigned char> chunkBuffer_;
+    // getChunk and setChunk run one at a time (hosts may save and restore on several
+    // threads). Re-entrant: a host may ask for the chunk again from inside a callback that
+    // setChunk makes. The audio thread never takes it.
+    std::recursive_mutex chunkMutex_;
+    // What getChunk returned, one buffer per calling thread (guarded by chunkMutex_, most
+    // recently used last). A host reads the chunk in place after the call has returned, so
+    // handed-out memory is never freed and is rewritten only by the next call from the
+    // same thread: a save on one thread never reads a chunk that a save on another thread
+    // is writing. Hosts use a few threads; past kChunkBuffers the buffer used longest ago
+    // is taken over.
+    struct ChunkBuffer {
+        std::thread::id owner;
+        std::vector<unsigned char> bytes;
+    };
+    static constexpr size_t kChunkBuffers = 4;
+    std::vector<ChunkBuffer> chunkBuffers_;
 
     // Controller assignment: values of 60..119, the map and its reverse. The audio thread
     // (processEvents) and the editor's thread both read and write them without a lock.
