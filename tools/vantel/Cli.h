@@ -59,5 +59,6 @@ int runInfo(Args args);
 int runConvert(Args args);
 int runRender(Args args);
 int runBench(Args args, const std::string& self);
+int runStress(Args args);
 
 }  // namespace vantel

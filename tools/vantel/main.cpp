@@ -53,6 +53,20 @@ const char kUsage[] =
     "      Writes the state so built as a preset (the current program), a bank, MIDI\n"
     "      settings or a host chunk.\n"
     "\n"
+    "  vantel stress [PLUGIN.so] [--seconds S] [--seed N] [--threads LIST] [--hang S]\n"
+    "      A hostile host: an audio thread (random block sizes, sample rates, suspend and\n"
+    "      resume, MIDI, moving tempo), a parameter thread (automation storms with values out\n"
+    "      of range, texts, program changes, controller assignments) and a chunk thread\n"
+    "      drive one instance at once, in a child process. Checks: no crash or hang (the\n"
+    "      call in flight is named), every output sample written, finite and not subnormal,\n"
+    "      texts terminated and short, chunk round trips identical, and a fresh instance\n"
+    "      rendering the same samples from the stormed one's state. Exits 1 on any failure.\n"
+    "      --seconds S        wall time of the storm (default 10)\n"
+    "      --seed N           the random choices (default: a new seed, printed)\n"
+    "      --threads LIST     which of audio,parameters,chunks run (default all three)\n"
+    "      --hang S           how long one call may take before it counts as a hang\n"
+    "                         (default 10; 30 in a sanitizer build)\n"
+    "\n"
     "The plug-in is Vantel.so unless named: $VANTEL_PLUGIN, else next to this program,\n"
     "else the one this build made.\n";
 
@@ -77,7 +91,8 @@ int main(int argc, char** argv) {
         if (command == "render") return vantel::runRender(std::move(args));
         if (command == "bench") return vantel::runBench(std::move(args), selfPath());
         if (command == "convert") return vantel::runConvert(std::move(args));
-        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render, bench and convert.\n\n%s",
+        if (command == "stress") return vantel::runStress(std::move(args));
+        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render, bench, convert and stress.\n\n%s",
                      command.c_str(), kUsage);
         return 2;
     } catch (const vantel::Failure& e) {
