@@ -16,11 +16,19 @@
 //   chunk      exactly 4 bytes: parameter 0 as a float; anything else is refused (-1).
 //   vendor-specific (50)  calls the host with opcode = index, index = (int) opt, value,
 //              ptr, opt, and answers what the host answered.
+//   faults     $PROBE_FAULT, read by the entry point, breaks the probe on purpose for the
+//              stress test's own tests; a comma-separated list of: "subnormal" (the first
+//              right sample of every block is the smallest subnormal), "unterminated"
+//              (display texts without a terminator), "crash" (processing writes through a
+//              null pointer), "hang" (processing never returns).
 #include "aeffectx.h"
 
+#include <unistd.h>
+
 #include <cstdio>
-#include <limits>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #ifndef PROBE_VARIANT
 #define PROBE_VARIANT 0
@@ -35,6 +43,7 @@ struct Probe {
     VstInt32 program = 0;
     float sampleRate = 0.0f;
     unsigned char chunk[4] = {};
+    bool subnormal = false, unterminated = false, crash = false, hang = false;
 };
 
 Probe* probeOf(AEffect* e) { return static_cast<Probe*>(e->object); }
@@ -61,6 +70,9 @@ void process(AEffect* e, Sample** in, Sample** out, VstInt32 frames) {
         out[1][i] = Sample(gain * (0.5 * b + 0.25 * key));
     }
     if (probeOf(e)->params[1] == 1.0f && frames > 0) out[0][0] = std::numeric_limits<Sample>::quiet_NaN();
+    if (probeOf(e)->subnormal && frames > 0) out[1][0] = std::numeric_limits<Sample>::denorm_min();
+    if (probeOf(e)->crash) *static_cast<volatile int*>(nullptr) = 1;
+    while (probeOf(e)->hang) pause();
 }
 
 void processAccumulating(AEffect*, float**, float**, VstInt32) {}
@@ -92,6 +104,10 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
         copy(ptr, index == 0 ? "x" : "");
         return 0;
     case effGetParamDisplay:
+        if (p->unterminated) {
+            std::memset(ptr, 'x', 16);
+            return 0;
+        }
         std::sprintf(static_cast<char*>(ptr), "%.2f", index >= 0 && index < 4 ? 2.0 * p->params[index] : 0.0);
         return 0;
     case effSetSampleRate:
@@ -165,6 +181,12 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     static Probe unclosable;
     Probe* p = PROBE_VARIANT == 2 ? &unclosable : new Probe;
     p->host = host;
+    if (const char* faults = std::getenv("PROBE_FAULT")) {
+        p->subnormal = std::strstr(faults, "subnormal") != nullptr;
+        p->unterminated = std::strstr(faults, "unterminated") != nullptr;
+        p->crash = std::strstr(faults, "crash") != nullptr;
+        p->hang = std::strstr(faults, "hang") != nullptr;
+    }
     AEffect& e = p->effect;
     e.magic = PROBE_VARIANT == 2 ? 0 : kEffectMagic;
     e.dispatcher = dispatcher;

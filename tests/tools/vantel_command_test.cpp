@@ -423,3 +423,36 @@ TEST(VantelConvert, WrongKindsAndMissingFilesAreRefused) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------
+// stress
+
+// The probe, broken on purpose through $PROBE_FAULT: what it does wrong is reported by
+// kind, and the run fails.
+TEST(VantelStress, BrokenOutputsAndTextsAreCountedAndFailTheRun) {
+    setenv("PROBE_FAULT", "subnormal,unterminated", 1);
+    const CommandResult run = vantel("stress " + quoted(PROBE_PLUGIN) + " --seconds 1 --seed 7");
+    unsetenv("PROBE_FAULT");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\nfailure: subnormal output \\([0-9]+\\); first: process(Double)?Replacing, "
+                                                      "[0-9]+ frames at [0-9]+ Hz, [0-9.]+ s in: output 1 frame 0 is ")))
+        << run.out;
+    EXPECT_NE(run.out.find("\nfailure: unterminated text ("), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("effGetParamDisplay("), std::string::npos) << run.out;
+    EXPECT_TRUE(std::regex_search(run.out, std::regex("\nstress: [0-9.]+ s, [0-9.]+ k? ?blocks .*, [1-9][0-9]* failures, seed 7\n$")))
+        << run.out;
+}
+
+// A crash and a hang of the plug-in end the child process, never the report: the call in
+// flight is named.
+TEST(VantelStress, CrashAndHangAreCaughtWithTheCallInFlight) {
+    for (const char* fault : {"crash", "hang"}) {
+        setenv("PROBE_FAULT", fault, 1);
+        const CommandResult run = vantel("stress " + quoted(PROBE_PLUGIN) + " --seconds 2 --hang 1 --threads audio");
+        unsetenv("PROBE_FAULT");
+        EXPECT_EQ(run.status, 1) << fault << "\n" << run.out << run.err;
+        EXPECT_TRUE(std::regex_search(run.out, std::regex("\nfailure: " + std::string(fault) +
+                                                          " \\(1\\); first: .*audio thread in process(Double)?Replacing\\(")))
+            << fault << "\n" << run.out;
+    }
+}
