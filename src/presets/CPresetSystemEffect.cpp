@@ -63,6 +63,7 @@ VstInt32 CPresetSystemEffect::getPresetID() { return vstFourCC('V', 'q', '4', '1
 
 void CPresetSystemEffect::setProgramName(char* name) {
     if (!name || !store_) return;
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
     presets::ProgramRecord& program = store_[currentProgram_];
     presets::storeProgramName(program, name);
     if (presetEditor_) {
@@ -93,6 +94,7 @@ bool CPresetSystemEffect::getProgramNameIndexed(VstInt32 category, VstInt32 inde
 
 void CPresetSystemEffect::renameCurrentProgram(const char* name) {
     if (!store_) return;
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
     presets::storeProgramName(store_[currentProgram_], name);
     curProgram = 0;
     updateDisplay();
@@ -100,14 +102,16 @@ void CPresetSystemEffect::renameCurrentProgram(const char* name) {
 
 void CPresetSystemEffect::selectProgram(VstInt32 index) {
     if (!store_ || index < 0 || index >= kNumPrograms) return;
-    applyingProgram_ = true;
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
+    // (Another selection can only be under way on this thread: a host callback re-entered.)
+    const std::thread::id previous = applyingThread_.exchange(std::this_thread::get_id());
     curProgram = 0;
     currentProgram_ = index;
     for (int i = 0; i < kNumParams; ++i) setParameter(i, store_[index].values[i]);
     updateDisplay();
     beginEdit(0);
     endEdit(0);
-    applyingProgram_ = false;
+    applyingThread_.store(previous);
 }
 
 void CPresetSystemEffect::resetProgramToTemplate(VstInt32 index) {
@@ -223,7 +227,7 @@ void CPresetSystemEffect::loadStartupDefaults() {
 VstInt32 CPresetSystemEffect::getChunk(void** data, bool isPreset) {
     (void)isPreset;  // the whole bank travels either way
     if (!data) return 0;
-    std::lock_guard<std::recursive_mutex> hold(chunkMutex_);
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
     std::vector<uint8_t> chunk = presets::PresetCodec(*this).buildChunk();
     if (chunk.empty()) return 0;
     std::vector<unsigned char>& buffer = chunkBufferOfThisThread();
@@ -257,7 +261,7 @@ std::vector<unsigned char>& CPresetSystemEffect::chunkBufferOfThisThread() {
 VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     (void)isPreset;
     if (!data || byteSize <= 0 || !store_ || !controllerMap_) return -1;
-    std::lock_guard<std::recursive_mutex> hold(chunkMutex_);
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
     // Read in place: the host's memory is never written, byte order is handled per field.
     const bool taken =
         presets::PresetCodec(*this).loadChunk(static_cast<const uint8_t*>(data), static_cast<size_t>(byteSize));

@@ -55,7 +55,10 @@ public:
     virtual void resetControllerMap();
 
     // ---- for the block codec and the editor ----
-    bool isApplyingProgram() const { return applyingProgram_.load(std::memory_order_relaxed); }
+    // True on the thread that selectProgram is applying a program on, while it does.
+    bool isApplyingProgram() const {
+        return applyingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
     presets::ProgramRecord* programs() { return store_.get(); }
     const presets::ProgramRecord& templateProgram() const { return template_; }
     void setPresetEditor(presets::PresetEditorHooks* hooks) { presetEditor_ = hooks; }
@@ -75,20 +78,25 @@ protected:
     // Assigns controller c (0..127) to parameter p, taking it from any other parameter and
     // freeing p's previous controller, so that both maps stay each other's inverse.
     void assignController(VstInt32 parameter, VstInt32 controller);
-    // The calling thread's chunk buffer (chunkMutex_ held).
+    // The calling thread's chunk buffer (stateMutex_ held).
     std::vector<unsigned char>& chunkBufferOfThisThread();
 
     std::unique_ptr<presets::ProgramRecord[]> store_;
     presets::ProgramRecord template_{};
     std::atomic<VstInt32> currentProgram_{0};
-    std::atomic<bool> applyingProgram_{false};
+    // The thread applying a program, while it does: its own setParameter calls only carry
+    // the program's values into the effect. What other threads change meanwhile
+    // (automation, controllers) is stored as always, so that the state a host saves
+    // afterwards is the state in force.
+    std::atomic<std::thread::id> applyingThread_{};
     presets::PresetEditorHooks* presetEditor_ = nullptr;
 
-    // getChunk and setChunk run one at a time (hosts may save and restore on several
-    // threads). Re-entrant: a host may ask for the chunk again from inside a callback that
-    // setChunk makes. The audio thread never takes it.
-    std::recursive_mutex chunkMutex_;
-    // What getChunk returned, one buffer per calling thread (guarded by chunkMutex_, most
+    // getChunk, setChunk and the program functions (selecting, renaming) run one at a
+    // time: hosts save and restore on several threads, and editors select programs on
+    // theirs. Re-entrant: a host may call in again from inside a callback made under it.
+    // The audio thread never takes it.
+    std::recursive_mutex stateMutex_;
+    // What getChunk returned, one buffer per calling thread (guarded by stateMutex_, most
     // recently used last). A host reads the chunk in place after the call has returned, so
     // handed-out memory is never freed and is rewritten only by the next call from the
     // same thread: a save on one thread never reads a chunk that a save on another thread

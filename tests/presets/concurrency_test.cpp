@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -143,6 +144,28 @@ TEST(Concurrency, ASaveOnAnotherThreadLeavesAnEarlierChunkAlone) {
         EXPECT_NE(second, first);
     }).join();
     EXPECT_EQ(std::memcmp(first, before.data(), kChunkSize), 0) << "the earlier chunk was rewritten";
+}
+
+// Automation that lands while another thread is loading a program is part of the state
+// from then on: what a host saves afterwards is what plays.
+TEST(Concurrency, AChangeMadeDuringAProgramLoadIsSaved) {
+    testhost::TestHost host;
+    auto plugin = host.load(VANTEL_PLUGIN_PATH);
+    std::atomic<bool> moved{false};
+    host.setHook([&](testhost::Plugin* p, const testhost::HostCall& call) -> std::optional<VstIntPtr> {
+        // The load is under way until its last callbacks: move Mix from another thread now.
+        if (p && call.opcode == audioMasterUpdateDisplay && !moved.exchange(true))
+            std::thread([p] { p->setParameter(2, 0.375f); }).join();
+        return std::nullopt;
+    });
+    ASSERT_EQ(plugin->setChunk(plugin->getChunk()), 0);
+    host.setHook(nullptr);
+    ASSERT_TRUE(moved);
+    EXPECT_FLOAT_EQ(plugin->getParameter(2), 0.375f);
+
+    auto fresh = host.load(VANTEL_PLUGIN_PATH);
+    ASSERT_EQ(fresh->setChunk(plugin->getChunk()), 0);
+    EXPECT_FLOAT_EQ(fresh->getParameter(2), 0.375f);
 }
 
 }  // namespace
