@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace engine {
@@ -37,25 +38,43 @@ inline void widen(const T* from, int32_t at, int32_t n, double* to) {
 }
 
 // A sample a host passes that is not a number (or is infinite) would stay in the delay
-// lines and envelopes for good; it counts as silence. Nor does such a sample go out.
+// lines and envelopes for good; it counts as silence.
 template <typename T>
 inline T finiteOrZero(T v) {
     return std::isfinite(v) ? v : T(0);
 }
 
+// What reaches the host: a sample outside the normal numbers of the host's type is written
+// as 0. Below them lie the denormals, which hosts and the plug-ins after us would crawl
+// through (a gain resting just above 0 narrows to them in a 32-bit host); above them, the
+// infinities. The size is judged before narrowing, so that no denormal float is ever formed.
+template <typename T>
+inline T toHost(double v) {
+    const double m = std::fabs(v);
+    const bool normal = m >= static_cast<double>(std::numeric_limits<T>::min()) &&
+                        m <= static_cast<double>(std::numeric_limits<T>::max());
+    return normal ? static_cast<T>(v) : T(0);
+}
+
+// The same for a sum formed in the host's type (two normal floats can add up to a denormal).
+template <typename T>
+inline T normalOrZero(T v) {
+    const T m = std::fabs(v);
+    return m >= std::numeric_limits<T>::min() && m <= std::numeric_limits<T>::max() ? v : T(0);
+}
+
 // Into the host's buffers from `at`. A single buffer named for both sides receives the sum;
-// a 32-bit output is narrowed side by side and summed in float. The right side is written
-// as 0 + right, which is what storing 0 and adding gives (a -0 arrives as +0).
+// a 32-bit output is narrowed side by side and summed in float. A zero goes out as +0.
 template <typename T>
 void writeFrames(const double* left, const double* right, int32_t at, int32_t n, T* outL, T* outR) {
     if (outL && outL == outR) {
-        for (int32_t i = 0; i < n; ++i) outL[at + i] = finiteOrZero(static_cast<T>(left[i]) + static_cast<T>(right[i]));
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = normalOrZero(toHost<T>(left[i]) + toHost<T>(right[i]));
         return;
     }
     if (outL)
-        for (int32_t i = 0; i < n; ++i) outL[at + i] = finiteOrZero(static_cast<T>(left[i]));
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = toHost<T>(left[i]);
     if (outR)
-        for (int32_t i = 0; i < n; ++i) outR[at + i] = finiteOrZero(T(0) + static_cast<T>(right[i]));
+        for (int32_t i = 0; i < n; ++i) outR[at + i] = toHost<T>(right[i]);
 }
 
 }  // namespace

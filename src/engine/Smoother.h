@@ -3,6 +3,7 @@
 // control change reaches the sound as a step.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
 
 #include "Relaxed.h"
@@ -13,9 +14,13 @@ namespace engine {
 // range to exact zero; recursive states pass through it so they never slow the CPU.
 inline double flushDenormal(double x) { return x + 1e-30 - 1e-30; }
 
-// One step of the 30 Hz one-pole glide.
+// One step of the 30 Hz one-pole glide. Near its target the step rounds away (the flush
+// keeps a value near 0 on a grid of 2^-152), and the glide would stall a few hundred
+// rounding steps short of it for good: a gain resting near 1e-44 instead of at 0 turns the
+// signal into denormals. A step that no longer moves the value lands on the target itself.
 inline double glide(double current, double target, double step) {
-    return flushDenormal(current + (target - current) * step);
+    const double next = flushDenormal(current + (target - current) * step);
+    return next == current || current == target ? target : next;
 }
 
 // The glide coefficient for a 30 Hz corner: 1 - exp(-2 pi 30 / fs).
@@ -75,9 +80,11 @@ struct SmoothedControls {
         }
     }
 
-    // A value that is not a number would poison the glide for good; it is refused.
+    // A value that is not a number would poison the glide for good; it is refused. A target
+    // in the denormal range, where the glide would land, counts as 0.
     void set(int k, double value) {
-        if (std::isfinite(value)) target[k] = value;
+        if (!std::isfinite(value)) return;
+        target[k] = std::fabs(value) < DBL_MIN ? 0.0 : value;
     }
 
     // Every current value takes its target at once (suspend).

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "Engine.h"
 
@@ -31,21 +32,32 @@ inline double sampleAt(const T* buffer, int32_t i) {
     return buffer ? static_cast<double>(buffer[i]) : 0.0;
 }
 
+// A value outside the normal numbers of the host's type (judged before narrowing) goes out
+// as 0.
+template <typename T>
+inline T narrow(double v) {
+    const double m = std::fabs(v);
+    if (m < static_cast<double>(std::numeric_limits<T>::min())) return T(0);
+    if (!(m <= static_cast<double>(std::numeric_limits<T>::max()))) return T(0);
+    return static_cast<T>(v);
+}
+
 // Right first, then left, then right added: a single buffer named for both sides
 // receives the sum. A 32-bit output is narrowed side by side and summed in float.
 template <typename T>
 inline void writeFrame(T* outL, T* outR, int32_t i, double left, double right) {
-    const T l = static_cast<T>(left), r = static_cast<T>(right);
+    const T l = narrow<T>(left), r = narrow<T>(right);
     if (outR) outR[i] = T(0);
     if (outL) outL[i] = l;
     if (outR) outR[i] += r;
 }
 
+// Nothing that is not finite, nor any denormal (a sum of two sides can make one), reaches the host.
 template <typename T>
-void zeroNonFinite(T* out, int32_t frames) {
+void zeroNonNormal(T* out, int32_t frames) {
     if (!out) return;
     for (int32_t i = 0; i < frames; ++i)
-        if (!std::isfinite(out[i])) out[i] = T(0);
+        if (!std::isfinite(out[i]) || std::fabs(out[i]) < std::numeric_limits<T>::min()) out[i] = T(0);
 }
 
 }  // namespace plain
@@ -255,8 +267,8 @@ struct PlainLoop {
         // Whatever got through, no non-finite sample reaches the host, and a poisoned state
         // starts over from silence.
         if (!std::isfinite(engineGuard) || !e.stateIsFinite()) e.recoverFromFault();
-        zeroNonFinite(outL, frames);
-        if (outR != outL) zeroNonFinite(outR, frames);
+        zeroNonNormal(outL, frames);
+        if (outR != outL) zeroNonNormal(outR, frames);
     }
 
 };

@@ -120,6 +120,48 @@ TEST(Silence, BurstDecaysWithoutDenormals) {
     }
 }
 
+// A glide lands on its target exactly: left to itself it would stall a few hundred rounding
+// steps short (near 1e-44 on the way to 0), and a gain resting there turns sound into
+// denormals. A target in the denormal range is taken as 0.
+TEST(Silence, GlideLandsExactlyOnItsTarget) {
+    struct Case {
+        double from, to;
+    };
+    const Case cases[] = {{1.0, 0.0}, {0.0, 1.0}, {-0.3, 1e-35}, {2.0, 1e-300}, {0.5, 3.7}};
+    for (double fs : {44100.0, 192000.0}) {
+        const double step = engine::smoothingStepFor(fs);
+        for (const Case& c : cases) {
+            double v = c.from;
+            for (int n = 0; n < static_cast<int>(fs) * 2 && v != c.to; ++n) {
+                v = engine::glide(v, c.to, step);
+                ASSERT_TRUE(v == 0.0 || std::fabs(v) >= DBL_MIN) << v;
+            }
+            EXPECT_EQ(v, c.to) << c.from << " -> " << c.to << " at " << fs;
+            EXPECT_EQ(engine::glide(v, c.to, step), c.to);  // and stays there
+        }
+    }
+    engine::SmoothedControls controls;
+    controls.set(engine::kOutputGain, 1e-310);
+    EXPECT_EQ(controls.target[engine::kOutputGain].load(), 0.0);
+}
+
+// Output pulled to 0 while sound plays: a 32-bit host never receives a denormal float on
+// the way down (the narrowing writes anything below the smallest normal float as 0), and
+// once the glide has landed every sample is 0.
+TEST(Silence, OutputGlidedToZeroWritesNoDenormalFloat) {
+    Rig rig;
+    busy(rig.e);
+    rig.settle();
+    rig.run<float>(noise(4410, 1), noise(4410, 2), 512);
+    rig.e.setOutputGainTarget(0.0);
+    const int n = 10 * 44100;
+    const Stereo out = rig.run<float>(noise(n, 3), noise(n, 4), 512);
+    for (const Signal* s : {&out.left, &out.right}) {
+        for (double v : *s) ASSERT_TRUE(v == 0.0 || std::fabs(v) >= FLT_MIN) << v;
+        EXPECT_EQ(firstAbove(Signal(s->begin() + 44100, s->end()), 0.0), -1);
+    }
+}
+
 // A sample that is not a number, main or key, counts as silence before the input gain.
 TEST(HostileInput, NonFiniteSamplesCountAsSilence) {
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
