@@ -242,6 +242,11 @@ bool Engine::adoptMeterWindow(int32_t samples) {
 }
 
 void Engine::suspend() {
+    settle();
+    reset();
+}
+
+void Engine::settle() {
     controls_.settle();
     lfo_.clearStepTargets();
     for (int side = 0; side < 2; ++side) {
@@ -250,13 +255,37 @@ void Engine::suspend() {
     }
     lookAhead_.index = 0;
     placeHeads();
-    reset();
 }
 
 void Engine::reset() {
-    for (auto& line : line_) line.clear();
-    lookAhead_.clear();
-    meter_.clear();
+    resetState();
+    clearMemories(0, std::numeric_limits<std::size_t>::max());
+    recovering_ = false;
+}
+
+std::size_t Engine::clearMemories(std::size_t from, std::size_t budget) {
+    std::size_t cleared = 0;
+    // `from` counts down through the buffers before the one where clearing resumes.
+    auto sweep = [&](auto* data, std::size_t size) {
+        if (from >= size) {
+            from -= size;
+            return;
+        }
+        const std::size_t n = std::min(size - from, budget - cleared);
+        std::fill(data + from, data + from + n, 0);
+        cleared += n;
+        from = 0;
+    };
+    for (auto& line : line_) sweep(line.buffer.data(), line.buffer.size());
+    sweep(reverb_.memory(), reverb_.memorySize());
+    for (auto& ring : lookAhead_.ring) sweep(ring.data(), ring.size());
+    for (auto& ring : meter_.ring) sweep(ring.data(), ring.size());
+    memoryCleared_ += cleared;
+    return cleared;
+}
+
+void Engine::resetState() {
+    meter_.clearRange();
     for (int side = 0; side < 2; ++side) {
         fb_[side] = 0.0;
         gate_[side].envelope = 0.0;
@@ -264,7 +293,7 @@ void Engine::reset() {
         clock_[side].reset();
     }
     ducker_.envelope = 0.0;
-    reverb_.reset();
+    reverb_.resetTank();
     svf_.reset();
     drive_.reset();
     lfo_.reset();
@@ -364,14 +393,32 @@ bool Engine::stateIsFinite() const {
     return finite;
 }
 
-// Something overflowed: the memories of sound start over from silence, and the few values
-// a reset keeps are brought back to where they belong.
+// Something overflowed: the memories of sound start over from silence. The small ones are
+// cleared at once; the buffers (tens of megabytes at high rates, milliseconds of work) a
+// slice per block, while the chain waits and the output is silent. The few values a reset
+// keeps are brought back to where they belong.
 void Engine::recoverFromFault() {
-    reset();
+    resetState();
     lfo_.clearStepTargets();
     if (!std::isfinite(modulation_.cutoffFactor)) modulation_.cutoffFactor = 1.0;
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
+    recovering_ = true;
+    recoveryCleared_ = 0;
+}
+
+bool Engine::continueRecovery(int32_t frames) {
+    if (!recovering_) return false;
+    const std::size_t budget = static_cast<std::size_t>(std::max(frames, 0)) * kRecoveryClearPerFrame;
+    const std::size_t cleared = clearMemories(recoveryCleared_, budget);
+    recoveryCleared_ += cleared;
+    if (cleared < budget) {
+        // All clear: the sound starts again from the settings in force, as after a suspend.
+        recovering_ = false;
+        settle();
+        resetState();
+    }
+    return true;
 }
 
 template <int P, int ClockKind, int ReverbKind, bool DriveOn>
@@ -645,6 +692,19 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.reverb = rvbOn_ == 0 || !reverb_.ready() ? kReverbOff : reverb_.type() == Reverb::kPlate ? kReverbPlate
                                                                                                 : kReverbSpring;
     s.bypass = bypass_ != 0;
+    Chunk& io = *chunk_;
+
+    // Recovering from an overflow: this block's share of the clearing, and silence (the raw
+    // input when bypassed).
+    if (continueRecovery(frames)) {
+        for (int32_t at = 0; at < frames; at += kChunk) {
+            const int32_t n = std::min<int32_t>(kChunk, frames - at);
+            widen(s.bypass ? inL : nullptr, at, n, io.rawL);
+            widen(s.bypass ? inR : nullptr, at, n, io.rawR);
+            writeFrames(io.rawL, io.rawR, at, n, outL, outR);
+        }
+        return;
+    }
 
     // Drive window sums rebuilt from the rings.
     drive_.beginBlock();
@@ -667,7 +727,6 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
     const int clock = !s.clockOn ? kClockOff : s.steadyClockRate != 0.0 ? kClockSteady : kClockModulated;
     const ChunkRunner runChunk = runnerFor(s.placement, clock, s.reverb, s.driveOn);
-    Chunk& io = *chunk_;
     double engineGuard = 0.0;
 
     for (int32_t at = 0; at < frames; at += kChunk) {

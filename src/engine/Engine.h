@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -59,7 +60,8 @@ public:
     int32_t meterWindow() const { return meter_.window; }
     // Smoothed values jump to their targets, fades and flags clear, heads are re-placed, then reset().
     void suspend();
-    // Clears every memory of sound (delay, reverb, filters, envelopes, meters).
+    // Clears every memory of sound (delay, reverb, filters, envelopes, meters); a recovery
+    // under way is complete with it.
     void reset();
     // Places the feedback and read heads of both lines from their write heads.
     void placeHeads();
@@ -68,6 +70,9 @@ public:
     // Null input channels read as silence; null output channels are not written.
     // outL and outR may be the same buffer, which then receives the sum of both sides.
     // Inputs may be the output buffers themselves (in place).
+    // When the sound overflows, the engine recovers: its small memories start over at once,
+    // its buffers are cleared a bounded slice per block, and until they all are, the chain
+    // waits and the output is silent (the raw input when bypassed).
     void process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,
                  float* outR, int32_t frames, const BlockTime& time);
     void process(const double* inL, const double* inR, const double* keyL, const double* keyR, double* outL,
@@ -163,6 +168,11 @@ public:
     const Reverb& reverb() const { return reverb_; }
     double lfoPhase() const { return lfo_.phase; }
     int32_t driveWindow() const { return drive_.window; }
+    // True while the buffers are being cleared after an overflow (the output is silent).
+    bool recovering() const { return recovering_; }
+    // Samples of buffer memory cleared so far, by reset or by a recovery (tests count the
+    // work a block does).
+    uint64_t memoryCleared() const { return memoryCleared_; }
     // The random LFO shape's generator starts from this seed (tests make runs repeatable).
     void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
 
@@ -192,7 +202,23 @@ private:
     void deriveEnvelopeCoefficients();
     void placeLine(int side);
     bool stateIsFinite() const;
+
+    // What a suspend does besides clearing: smoothed values at their targets, fades and
+    // time flags cleared, heads re-placed.
+    void settle();
+    // Every memory of sound except the buffers (filters, envelopes, LFO, clock histories...).
+    void resetState();
+    // Clears up to `budget` samples of the buffers laid end to end (delay lines, reverb,
+    // look-ahead and meter rings), from position `from`; returns how many it cleared.
+    std::size_t clearMemories(std::size_t from, std::size_t budget);
+
+    // Overflow recovery. A recovering block clears this many buffer samples per frame,
+    // which costs about what a frame of the chain does (the chain waits meanwhile); all
+    // buffers are clear after about half a second at any rate, since they grow with it.
+    static constexpr std::size_t kRecoveryClearPerFrame = 64;
     void recoverFromFault();
+    // One recovering block's share of the clearing; true while the block is to be silent.
+    bool continueRecovery(int32_t frames);
 
     const EngineTables tables_;
 
@@ -243,6 +269,11 @@ private:
     // Each line's last input before the drive gain, which primes the anti-alias filter
     // while the clock mode is off.
     double lastLineInput_[2] = {0.0, 0.0};
+
+    // ---- overflow recovery
+    bool recovering_ = false;
+    std::size_t recoveryCleared_ = 0;  // position reached in the buffers laid end to end
+    uint64_t memoryCleared_ = 0;
 };
 
 }  // namespace engine

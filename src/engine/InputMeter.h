@@ -37,6 +37,11 @@ struct InputMeter {
     void clear() {
         std::fill(ring[0].begin(), ring[0].end(), 0.0f);
         std::fill(ring[1].begin(), ring[1].end(), 0.0f);
+        clearRange();
+    }
+
+    // The held minima and maxima alone.
+    void clearRange() {
         for (int c = 0; c < 2; ++c) {
             minimum[c] = 0.0f;
             maximum[c] = 0.0f;

@@ -137,6 +137,10 @@ void Reverb::setDamping(double x) {
 
 void Reverb::reset() {
     std::fill(storage_.begin(), storage_.end(), 0.0);
+    resetTank();
+}
+
+void Reverb::resetTank() {
     const uint32_t write = tank_.write;
     tank_ = Tank();
     tank_.write = write;

@@ -16,6 +16,7 @@
 //                                    while it is not called the tail waits where it is
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -116,7 +117,13 @@ public:
     void retune(int type);
     // RvbDamp x (0..1; outside held at the nearer end). Safe from any thread.
     void setDamping(double x);
+    // Clears the buffers and the damping and band-pass memories.
     void reset();
+    // The damping and band-pass memories alone; the buffers can be cleared a slice at a
+    // time through memory() (an engine recovering from a fault spreads the work).
+    void resetTank();
+    double* memory() { return storage_.data(); }
+    std::size_t memorySize() const { return storage_.size(); }
 
     bool ready() const { return mask_ != 0; }
     int type() const { return type_.load(); }

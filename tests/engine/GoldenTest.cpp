@@ -4,7 +4,11 @@
 // tests; this only says that it has not moved.) One hash was taken again since, on
 // purpose: "switching" turns the clock on mid-run with the drive on, and since then the
 // clock's read history follows the plain line while the clock is off, and the anti-alias
-// filter is primed with the line input before the drive gain.
+// filter is primed with the line input before the drive gain. Two were taken again when
+// an overflow began to cost half a second of silence: "filter-fb-lowpass" and
+// "everything-song-locked" used to overflow in their right filter and start over at once,
+// and now run a little tamer (right feedback 0.6, ModSens 6) so that they stay busy
+// throughout; the engine before that change gives the same bits for the tamer scenes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -57,12 +61,12 @@ struct Golden {
 
 constexpr Golden kGolden[] = {
     {"plain", 0x2c68569a57c88f32ull, 0x726d3bde8e6e6eb8ull},
-    {"filter-fb-lowpass", 0x54b27b27d6de6d8aull, 0x77b51c36dcc8bd74ull},
+    {"filter-fb-lowpass", 0x689c972320612394ull, 0x0ce23b42ff4f5249ull},
     {"filter-fx-bandpass-drive", 0xb10ff9a4e5b89078ull, 0xdb265ffac6c44b54ull},
     {"filter-in-highpass-clock", 0x5022830186458d01ull, 0x82b8e8a0cd08e000ull},
     {"spring-out-random", 0xaaf64fa2368b4038ull, 0x658b44f4adb57722ull},
     {"plate-triangle-gate", 0xa93801d0aa452fe1ull, 0xb54d4e128498c73dull},
-    {"everything-song-locked", 0xe1b443ecc58bcbbeull, 0xa07c273e7716406bull},
+    {"everything-song-locked", 0x95d5a37427018b19ull, 0xd84ed84b27f6db02ull},
     {"bypass-reverb", 0x3a751e3c269fdfbfull, 0x4a81d85ecc374c0dull},
     {"switching", 0x482d26babd8e0e35ull, 0xcde97aef5408710dull},
 };

@@ -123,6 +123,18 @@ struct PlainLoop {
         s.reverbOn = e.rvbOn_ != 0 && e.reverb_.ready();
         s.bypass = e.bypass_ != 0;
 
+        // Recovering from an overflow: the chain waits, the output is silent (bypassed: the
+        // raw input).
+        if (e.continueRecovery(frames)) {
+            for (int32_t i = 0; i < frames; ++i) {
+                const double rawL = sampleAt(inL, i), rawR = sampleAt(inR, i);
+                writeFrame(outL, outR, i, s.bypass ? rawL : 0.0, s.bypass ? rawR : 0.0);
+            }
+            zeroNonNormal(outL, frames);
+            if (outR != outL) zeroNonNormal(outR, frames);
+            return;
+        }
+
         // Drive window sums rebuilt from the rings.
         e.drive_.beginBlock();
 

@@ -6,6 +6,7 @@
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "EngineRig.h"
@@ -195,7 +196,8 @@ TEST(HostileInput, BypassedNonFiniteSampleBecomesZero) {
 }
 
 // Feedback far beyond 1 overflows; the output stays finite, the engine starts over from
-// silence, and sound flows again as soon as the setting is sane.
+// silence, and sound flows again with the sane setting once its buffers are clear (well
+// within a second).
 TEST(HostileInput, OverflowingFeedbackResetsInsteadOfPoisoning) {
     Rig rig;
     rig.e.setDelayTime(kLeft, 0.0);
@@ -205,8 +207,57 @@ TEST(HostileInput, OverflowingFeedbackResetsInsteadOfPoisoning) {
     for (double v : blown.left) ASSERT_TRUE(std::isfinite(v));
     for (double v : blown.right) ASSERT_TRUE(std::isfinite(v));
     rig.e.setFeedbackGainTarget(kLeft, 0.0);
-    const Stereo after = rig.runLeft(constant(8192, 0.25), 2048);
+    const Stereo after = rig.runLeft(constant(44100, 0.25), 2048);
     EXPECT_NEAR(after.left.back(), 0.25, 1e-6);
+}
+
+// At 192 kHz the buffers hold about 46 MB, milliseconds of work to clear. After an overflow
+// no block clears more than a bounded share of them, in proportion to its length (counted,
+// not timed); until all are clear the output is silent whatever comes in, and afterwards an
+// impulse echoes at its sample again, out of a reverb that overflowed too.
+TEST(HostileInput, OverflowRecoverySpreadsTheClearingOverBlocks) {
+    const double fs = 192000.0;
+    const int block = 512;
+    const uint64_t perBlockLimit = 128u * block;
+    Rig rig(fs);
+    rig.e.setReverbOn(true);  // half the echo goes through it; it overflows as well
+    rig.e.setReverbAmount(0.5);
+    rig.e.setFeedbackGainTarget(kLeft, 1e200);
+    rig.settle();
+    const Signal in = noise(block, 5);
+    Signal outL(block), outR(block);
+    auto runBlock = [&] {
+        const uint64_t before = rig.e.memoryCleared();
+        rig.e.process(in.data(), in.data(), nullptr, nullptr, outL.data(), outR.data(), block, {});
+        return rig.e.memoryCleared() - before;
+    };
+
+    int blocks = 0;
+    while (!rig.e.recovering()) {
+        ASSERT_LT(++blocks, 100) << "no overflow";
+        ASSERT_LE(runBlock(), perBlockLimit);  // the block that overflows too
+    }
+    rig.e.setFeedbackGainTarget(kLeft, 0.5);
+    uint64_t total = 0;
+    while (rig.e.recovering()) {
+        const uint64_t cleared = runBlock();
+        ASSERT_LE(cleared, perBlockLimit);
+        total += cleared;
+        for (int i = 0; i < block; ++i) ASSERT_TRUE(outL[i] == 0.0 && outR[i] == 0.0) << i;
+    }
+    EXPECT_GE(total, 2u * static_cast<uint64_t>(rig.e.delayBufferLength()));
+
+    // Nothing of the overflow is left to be heard: silence in, silence out, for longer than
+    // the reverb's longest delay.
+    const int n = static_cast<int>(fs / 10);
+    const Stereo quiet = rig.run(silence(n), silence(n), block);
+    EXPECT_EQ(firstAbove(quiet.left, tol::kSilent), -1);
+    EXPECT_EQ(firstAbove(quiet.right, tol::kSilent), -1);
+    const auto [left, right] = rig.firstArrivals(slotsFor(20.0, fs));
+    EXPECT_EQ(left.at, slotsFor(10.0, fs) + rig.lookAhead());
+    EXPECT_NEAR(left.value, 0.5, tol::kExact);  // the reverb's share comes later
+    EXPECT_EQ(right.at, left.at);
+    EXPECT_FALSE(rig.e.recovering());
 }
 
 // In place: inputs and outputs share buffers, and every frame is read before it is written.

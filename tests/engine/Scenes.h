@@ -51,7 +51,7 @@ inline const std::vector<Scene>& scenes() {
              e.setResoModTarget(-0.4);
              e.setLfoRate(3.0);
              e.setFeedbackGainTarget(kLeft, 0.8);
-             e.setFeedbackGainTarget(kRight, 0.8);
+             e.setFeedbackGainTarget(kRight, 0.6);
              e.setFeedbackPanTarget(kLeft, 0.4);
          },
          [](Engine& e) {
@@ -153,7 +153,7 @@ inline const std::vector<Scene>& scenes() {
              e.setFeedbackPanTarget(kLeft, 1.0);
              e.setFeedbackPanTarget(kRight, 0.0);
              e.setModSourceTarget(0.3);
-             e.setModSensitivity(8.0);
+             e.setModSensitivity(6.0);
              e.setEnvSpeed(0.2);
              e.setInputGainTarget(1.5);
          },
