@@ -173,7 +173,8 @@ public:
     // Samples of buffer memory cleared so far, by reset or by a recovery (tests count the
     // work a block does).
     uint64_t memoryCleared() const { return memoryCleared_; }
-    // The random LFO shape's generator starts from this seed (tests make runs repeatable).
+    // The random LFO shape's generator starts from this seed, now and after every reset
+    // (tests make runs repeatable).
     void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
 
 private:

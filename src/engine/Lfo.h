@@ -5,7 +5,8 @@
 //   construction      Lfo lfo;                 shape smoothing for a 1000 Hz corner at 44100 Hz
 //   new sample rate   lfo.adaptSampleRate(fs)  shape smoothing for a 500 Hz corner at fs
 //   suspend           lfo.clearStepTargets()   (then reset, as for every suspend)
-//   reset             lfo.reset()              phase, previous phases and outputs to 0
+//   reset             lfo.reset()              phase, previous phases and outputs to 0, the
+//                                              random sequence back to its seed
 //   block start       lfo.beginBlock(phaseStep)              the increment for the whole block
 //                     lfo.lockToSong(hasPos, ppq, num, den)  only in LfoMode 2, after beginBlock
 //   per sample        lfo.step(tables, wave, offset)         after the envelopes (loop step 7);
@@ -24,13 +25,16 @@ namespace engine {
 
 // The random shape's own generator, one per engine so that instances (and tests) do not
 // disturb each other: a 32-bit linear congruential generator whose upper bits give
-// values 0..32767.
+// values 0..32767. A restart goes back to the seed, so that a passage rendered again
+// after a reset (an offline bounce after playback) draws the same values.
 class PseudoRandom {
 public:
     static constexpr int kMax = 32767;
 
-    explicit PseudoRandom(uint32_t seed = 1) : state_(seed) {}
-    void seed(uint32_t seed) { state_ = seed; }
+    explicit PseudoRandom(uint32_t seed = 1) : seed_(seed), state_(seed) {}
+    // The sequence starts from this seed now and at every restart.
+    void seed(uint32_t seed) { seed_ = state_ = seed; }
+    void restart() { state_ = seed_; }
 
     int next() {
         state_ = state_ * 1664525u + 1013904223u;
@@ -38,6 +42,7 @@ public:
     }
 
 private:
+    uint32_t seed_;
     uint32_t state_;
 };
 
@@ -71,6 +76,7 @@ struct Lfo {
         phase = 0.0;
         prevPhase[0] = prevPhase[1] = 0.0;
         out[0] = out[1] = 0.0;
+        random.restart();
     }
 
     void clearStepTargets() { target[0] = target[1] = 0.0; }
