@@ -60,6 +60,11 @@ public:
         return applyingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
     presets::ProgramRecord* programs() { return store_.get(); }
+    // Held by block readers while they replace programs (bank and preset files, stored
+    // defaults), as setChunk holds it: a save never takes half of a load.
+    std::unique_lock<std::recursive_mutex> holdState() {
+        return std::unique_lock<std::recursive_mutex>(stateMutex_);
+    }
     const presets::ProgramRecord& templateProgram() const { return template_; }
     void setPresetEditor(presets::PresetEditorHooks* hooks) { presetEditor_ = hooks; }
     presets::PresetEditorHooks* presetEditor() const { return presetEditor_; }

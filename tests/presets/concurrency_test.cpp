@@ -107,8 +107,8 @@ TEST(Concurrency, ChunksTakenWhileEverythingMovesAreWholeChunks) {
     std::thread audio([&] {
         testhost::Channels<float> in(4, std::vector<float>(64, 0.25f)), out(2, std::vector<float>(64));
         for (int block = 0; !done; ++block) {
-            const int k = block % kDriven;
-            plugin->processEvents({{0, 0xB0, static_cast<uint8_t>(kFirstController + k), static_cast<uint8_t>(block % 128)}});
+            const auto controller = static_cast<uint8_t>(kFirstController + block % kDriven);
+            plugin->processEvents({{0, 0xB0, controller, static_cast<uint8_t>(block % 128)}});
             plugin->processReplacing(in, out, 64);
         }
     });

@@ -201,6 +201,7 @@ std::vector<ProgramRecord> PresetCodec::prepareBank(const std::vector<RecordView
 }
 
 void PresetCodec::commitBank(const std::vector<ProgramRecord>& programs, const bool* renamed, int32_t currentField) {
+    const auto hold = effect_.holdState();
     ProgramRecord* store = effect_.programs();
     std::copy(programs.begin(), programs.end(), store);
     PresetEditorHooks* hooks = effect_.presetEditor();
@@ -224,6 +225,7 @@ void PresetCodec::applyAssignments(const std::vector<RecordView>& records, bool 
 bool PresetCodec::commitPreset(const ProgramRecord& program) {
     ProgramRecord* store = effect_.programs();
     if (!store) return false;
+    const auto hold = effect_.holdState();
     int32_t current = effect_.getCurrentProgramIndex();
     if (!isProgramIndex(current)) current = 0;
     store[current] = program;
