@@ -128,7 +128,11 @@ void QEL::resumeLocked() {
                                                                          : static_cast<VstInt32>(latency);
     engine_.adoptMeterWindow(window);
 
-    engine_.reset();
+    // Playing starts from the state as it now is, whatever played before: values that
+    // arrived while the effect did not run (a session being restored, an offline bounce
+    // after playback) are taken at once rather than glided into, and no fade of the delay
+    // heads is left over. This is what suspend does; a host may resume without one.
+    engine_.suspend();
 }
 
 // ---------------------------------------------------------------- processing

@@ -96,6 +96,22 @@ TEST(Sessions, ArdourInstantiationRestoreAndClose) {
     plugin->close();
 }
 
+TEST(Sessions, ValuesRestoredBeforeResumeAreHeardAtOnce) {
+    // Ardour restores a session with setParameter for each saved value, then resumes: the
+    // first block already plays the saved values, as a bounce after playback does.
+    TestHost host;
+    auto plugin = host.load(VANTEL_PLUGIN_PATH);
+    plugin->open();
+    plugin->setSampleRate(48000.0f);
+    plugin->setBlockSize(256);
+    plugin->setParameter(1, 0.0f);  // Output: silence, from the fresh instance's 0 dB
+    plugin->resume();
+    testhost::Channels<float> in(4, std::vector<float>(256, 0.5f)), out(2, std::vector<float>(256, 1.0f));
+    plugin->processReplacing(in, out, 256);
+    for (const auto& channel : out)
+        for (float s : channel) ASSERT_EQ(s, 0.0f);
+}
+
 TEST(Sessions, ProcessingWhileAnotherThreadMovesParameters) {
     TestHost host;
     auto plugin = host.load(VANTEL_PLUGIN_PATH);

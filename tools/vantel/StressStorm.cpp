@@ -685,8 +685,8 @@ struct Storm {
     // the same. "The same" means identical bits in every output sample: both instances
     // run the same code on the same state and input, block for block in one thread, so
     // nothing but a difference of state can make a difference of sound, and no tolerance
-    // is wanted. Round 0 compares the stormed instance as it stands, restored into the fresh
-    // one as a host reopens a session (chunk, then resume). The later rounds reach more
+    // is wanted. Round 0 loads the stormed instance's own chunk into both, as a host reopens
+    // a session (chunk, then resume). The later rounds reach more
     // states: both get the same earlier chunk and the same parameter values while
     // suspended (as Ardour restores a session), then the stormed one alone plays a second
     // of noise and is suspended again before both resume, so whatever a resume fails to
@@ -725,9 +725,12 @@ struct Storm {
             }
             std::string how;
             if (round == 0) {
-                how = "the stormed state as it stands";
+                // Both from the stormed one's chunk, as a host reopens a session. (Its live
+                // state as it stands may hold values outside 0..1 that the storm sent and
+                // that are heard as sent, while a chunk keeps programs within 0..1.)
+                how = "the stormed state saved and loaded into both";
                 if (!stormedState.empty()) {
-                    setChunk(*fresh, t, stormedState, false);
+                    for (Plugin* p : {plugin, fresh.get()}) setChunk(*p, t, stormedState, false);
                 } else {
                     for (int i = 0; i < numParams; ++i) setParameter(*fresh, t, i, getParameter(t, i));
                 }
@@ -792,14 +795,16 @@ struct Storm {
                 CallScope scope(slot(Thread::Main), Call::GetParameter, 0, i);
                 b = fresh.getParameter(i);
             }
-            if (sameBits(a, b)) continue;
+            // The display texts show the quantities the values were mapped to.
+            const std::string da = plugin->paramDisplay(i), db = fresh.paramDisplay(i);
+            if (sameBits(a, b) && da == db) continue;
             if (shown++ == 4) {
                 text += ", ...";
                 break;
             }
-            char item[64];
-            std::snprintf(item, sizeof item, "%s%d (stormed %g, fresh %g)", text.empty() ? "" : ", ", i, double(a),
-                          double(b));
+            char item[160];
+            std::snprintf(item, sizeof item, "%s%d (stormed %g \"%s\", fresh %g \"%s\")", text.empty() ? "" : ", ", i,
+                          double(a), da.c_str(), double(b), db.c_str());
             text += item;
         }
         return text.empty() ? "; every parameter reads the same on both" : "; parameters that read differently: " + text;
