@@ -298,7 +298,7 @@ void Engine::resetState() {
     drive_.reset();
     lfo_.reset();
     followers_.reset();
-    modulation_.reset();  // the cutoff factor stays
+    modulation_.reset();
     antiAlias_.reset();
 }
 
@@ -400,7 +400,6 @@ bool Engine::stateIsFinite() const {
 void Engine::recoverFromFault() {
     resetState();
     lfo_.clearStepTargets();
-    if (!std::isfinite(modulation_.cutoffFactor)) modulation_.cutoffFactor = 1.0;
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
     recovering_ = true;

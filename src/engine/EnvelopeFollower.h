@@ -5,7 +5,7 @@
 // How the processing loop drives them:
 //   EnvSpeed / rate   envelopeCoefficient = EnvelopeFollower::coefficientFor(envSpeed, fs)
 //                     (kept by the engine, which may recompute it from another thread)
-//   reset             followers.reset(); modulation.reset()   (the cutoff factor stays)
+//   reset             followers.reset(); modulation.reset()   (the cutoff factor back to 1)
 //   per sample        followers.step(dL, dR, modSensGain, envelopeCoefficient)
 //                        loop step 6, dL/dR the delay-line inputs before the drive gain
 //                     modulation.step(tables, lfo.out, followers.env, blend, cutoffModDepth)
@@ -47,7 +47,13 @@ struct ModulationSignals {
     double m[2] = {0.0, 0.0};  // mL, mR
     double cutoffFactor = 1.0;  // 1/8..8
 
-    void reset() { m[0] = m[1] = 0.0; }
+    // The factor goes back to 1 with the signals, the value that signals at 0 give at any
+    // depth: the filter reads it on the first sample, before the modulation has run, and a
+    // factor left over from the sound before a reset would colour the start of the next.
+    void reset() {
+        m[0] = m[1] = 0.0;
+        cutoffFactor = 1.0;
+    }
 
     // blend B: 0 all LFO, 1 all envelope (2e - 1, so silence reads as -1).
     void step(const EngineTables& tables, const double lfoOut[2], const double env[2], double blend,
