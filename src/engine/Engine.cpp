@@ -150,8 +150,6 @@ struct LineRun {
 
 Engine::Engine() : chunk_(std::make_unique<Chunk>()) {
     deriveRateValues(kDefaultSampleRate);
-    // The LFO's shape smoothing starts with its own 1000 Hz corner; a newly adopted rate
-    // gives it 500 Hz.
     if (!reverb_.prepare(kDefaultSampleRate)) throw std::bad_alloc();
     reverb_.retune(Reverb::kSpring);
 

@@ -3,7 +3,8 @@
 //
 // How the processing loop drives it:
 //   construction      Lfo lfo;                 shape smoothing for a 1000 Hz corner at 44100 Hz
-//   new sample rate   lfo.adaptSampleRate(fs)  shape smoothing for a 500 Hz corner at fs
+//   new sample rate   lfo.adaptSampleRate(fs)  shape smoothing for fs: 1000 Hz at 44100 Hz,
+//                                              500 Hz at any other rate
 //   suspend           lfo.clearStepTargets()   (then reset, as for every suspend)
 //   reset             lfo.reset()              phase, previous phases and outputs to 0, the
 //                                              random sequence back to its seed
@@ -60,7 +61,7 @@ struct Lfo {
     }
 
     // ---- parameters
-    double shapeSmoothing = shapeSmoothingFor(1000.0, 44100.0);
+    double shapeSmoothing = shapeSmoothingFor(shapeCornerFor(44100.0), 44100.0);
     double delta = 0.0;  // phase increment of this block
 
     // ---- state
@@ -70,7 +71,14 @@ struct Lfo {
     double target[2] = {0.0, 0.0};  // steps of the square and random shapes
     PseudoRandom random;
 
-    void adaptSampleRate(double sampleRate) { shapeSmoothing = shapeSmoothingFor(500.0, sampleRate); }
+    // The corner of the smoothed shapes: 1000 Hz at the 44100 Hz an engine starts with, 500 Hz
+    // at every other rate. It belongs to the rate alone, not to the rates before it, so that
+    // an instance brought back to 44100 Hz sounds as a new one does.
+    static double shapeCornerFor(double sampleRate) { return sampleRate == 44100.0 ? 1000.0 : 500.0; }
+
+    void adaptSampleRate(double sampleRate) {
+        shapeSmoothing = shapeSmoothingFor(shapeCornerFor(sampleRate), sampleRate);
+    }
 
     void reset() {
         phase = 0.0;

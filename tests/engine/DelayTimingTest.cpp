@@ -214,8 +214,9 @@ TEST(SampleRateChange, OutOfRangeRatesRunAt44100AndTheSameRateChangesNothing) {
     EXPECT_EQ(e.delayBufferLength(), 441001);
 }
 
-// The LFO's shape smoothing keeps its construction corner (1000 Hz) until a new rate is
-// adopted, which sets a 500 Hz corner; the other coefficients follow every rate.
+// The LFO's shape smoothing has a 1000 Hz corner at 44100 Hz (the rate of construction,
+// and again when an engine comes back to it) and 500 Hz at any other rate; the other
+// coefficients follow every rate.
 TEST(SampleRateChange, RateDependentCoefficients) {
     engine::Engine e;
     const double twoPi = 6.283185307179586;
@@ -227,6 +228,8 @@ TEST(SampleRateChange, RateDependentCoefficients) {
     EXPECT_NEAR(std::pow(e.fadeFactor(), 4800.0), 0.001, 1e-12);
     e.setEnvSpeed(0.0);  // L = 100: a 10 Hz follower
     EXPECT_NEAR(e.envelopeCoefficient(), 1.0 - std::exp(-twoPi * 10.0 / 48000.0), 1e-15);
+    ASSERT_TRUE(e.adoptSampleRate(44100.0));
+    EXPECT_DOUBLE_EQ(e.shapeSmoothing(), 1.0 - std::exp(-twoPi * 1000.0 / 44100.0));
 }
 
 }  // namespace

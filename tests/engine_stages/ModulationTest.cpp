@@ -77,14 +77,16 @@ TEST(Lfo, ShapesAtKnownPhases) {
 }
 
 TEST(Lfo, SmoothedShapesFollowTheirCorner) {
-    // A square step settles with a one-pole corner of 1000 Hz at construction (44100 Hz)
-    // and 500 Hz after a new sample rate: 63 % after fs / (2 pi fc) samples.
+    // A square step settles with a one-pole corner of 1000 Hz at 44100 Hz, the rate of
+    // construction, and 500 Hz at any other rate: 63 % after fs / (2 pi fc) samples. The
+    // corner goes with the rate, whichever rates came before.
     struct Case {
         double fs;
         bool adapted;
         double corner;
     };
-    for (const Case& c : {Case{44100.0, false, 1000.0}, Case{48000.0, true, 500.0}, Case{96000.0, true, 500.0}}) {
+    for (const Case& c : {Case{44100.0, false, 1000.0}, Case{48000.0, true, 500.0}, Case{96000.0, true, 500.0},
+                          Case{44100.0, true, 1000.0}}) {
         Lfo lfo;
         if (c.adapted) lfo.adaptSampleRate(c.fs);
         std::vector<double> left, right;
