@@ -246,7 +246,6 @@ void Engine::suspend() {
 
 void Engine::settle() {
     controls_.settle();
-    lfo_.clearStepTargets();
     for (int side = 0; side < 2; ++side) {
         timeChanged_[side].store(0, std::memory_order_release);
         line_[side].fadeGain = 1.0;
@@ -284,6 +283,7 @@ std::size_t Engine::clearMemories(std::size_t from, std::size_t budget) {
 
 void Engine::resetState() {
     meter_.clearRange();
+    meter_.index = 0;
     for (int side = 0; side < 2; ++side) {
         fb_[side] = 0.0;
         gate_[side].envelope = 0.0;
@@ -397,7 +397,6 @@ bool Engine::stateIsFinite() const {
 // keeps are brought back to where they belong.
 void Engine::recoverFromFault() {
     resetState();
-    lfo_.clearStepTargets();
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
     recovering_ = true;

@@ -5,9 +5,9 @@
 //   construction      Lfo lfo;                 shape smoothing for a 1000 Hz corner at 44100 Hz
 //   new sample rate   lfo.adaptSampleRate(fs)  shape smoothing for fs: 1000 Hz at 44100 Hz,
 //                                              500 Hz at any other rate
-//   suspend           lfo.clearStepTargets()   (then reset, as for every suspend)
-//   reset             lfo.reset()              phase, previous phases and outputs to 0, the
-//                                              random sequence back to its seed
+//   reset             lfo.reset()              phase, previous phases, outputs and the steps of
+//                                              the square and random shapes to 0, the random
+//                                              sequence back to its seed
 //   block start       lfo.beginBlock(phaseStep)              the increment for the whole block
 //                     lfo.lockToSong(hasPos, ppq, num, den)  only in LfoMode 2, after beginBlock
 //   per sample        lfo.step(tables, wave, offset)         after the envelopes (loop step 7);
@@ -84,10 +84,9 @@ struct Lfo {
         phase = 0.0;
         prevPhase[0] = prevPhase[1] = 0.0;
         out[0] = out[1] = 0.0;
+        target[0] = target[1] = 0.0;
         random.restart();
     }
-
-    void clearStepTargets() { target[0] = target[1] = 0.0; }
 
     void beginBlock(double phaseStep) { delta = std::isfinite(phaseStep) ? phaseStep : 0.0; }
 
