@@ -9,11 +9,12 @@
 #pragma once
 
 #include "../gui/core/controls.h"
+#include "vantel_version.h"
 
 class CSplashScreenMyView;
 
-// The version the about screen shows.
-inline constexpr const char* kVersionText = "v.1.1.0";
+// The version the about screen shows: the project's own, "v.1.1.0" for 1.1.0.
+inline constexpr const char* kVersionText = "v." VANTEL_VERSION;
 
 class CAbout : public VSTGUI::CSplashScreen {
 public:
