@@ -87,15 +87,22 @@ std::unique_ptr<Plugin> TestHost::load(const std::string& path) {
         throw LoadError(LoadError::Kind::NotLoadable, "\"" + path + "\" could not be loaded as a shared library (" +
                                                           (why ? why : "unknown reason") + ").");
     }
-    using Entry = AEffect* (*)(audioMasterCallback);
-    auto entry = reinterpret_cast<Entry>(dlsym(module, "VSTPluginMain"));
-    if (!entry) entry = reinterpret_cast<Entry>(dlsym(module, "main"));
+    auto entry = reinterpret_cast<EntryPoint>(dlsym(module, "VSTPluginMain"));
+    if (!entry) entry = reinterpret_cast<EntryPoint>(dlsym(module, "main"));
     if (!entry) {
         dlclose(module);
         throw LoadError(LoadError::Kind::NoEntryPoint,
                         "\"" + path + "\" is not a VST 2.4 plug-in: it exports neither VSTPluginMain nor main.");
     }
+    return start(entry, path, module);
+}
 
+std::unique_ptr<Plugin> TestHost::adopt(EntryPoint entry, const std::string& name) {
+    return start(entry, name, nullptr);
+}
+
+std::unique_ptr<Plugin> TestHost::start(EntryPoint entry, const std::string& path, void* module) {
+    // From here the plug-in owns the module: a failure below unloads it with the plug-in.
     std::unique_ptr<Plugin> plugin(new Plugin(*this, path, module));
     Plugin* const outer = loadingPlugin;  // a hook may load another plug-in from inside an entry point
     loadingPlugin = plugin.get();

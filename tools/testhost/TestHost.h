@@ -128,6 +128,10 @@ public:
     // Loads the module at `path` and runs its entry point (nothing else: no effOpen).
     // Throws LoadError. Several plug-ins, of the same module or not, may be loaded at once.
     std::unique_ptr<Plugin> load(const std::string& path);
+    // The same for an effect whose code is linked into this program: runs `entry` as if it
+    // were a module's VSTPluginMain. `name` stands for the file in messages and path().
+    using EntryPoint = AEffect* (*)(audioMasterCallback);
+    std::unique_ptr<Plugin> adopt(EntryPoint entry, const std::string& name);
 
     HostConfig& config() { return config_; }
     const HostConfig& config() const { return config_; }
@@ -148,6 +152,8 @@ public:
 
 private:
     friend class Plugin;
+    // Runs the entry point of a loaded module (or of linked code, module null).
+    std::unique_ptr<Plugin> start(EntryPoint entry, const std::string& path, void* module);
     VstIntPtr answer(Plugin* plugin, AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                      void* ptr, float opt, bool duringEntry);
     VstIntPtr defaultAnswer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr);

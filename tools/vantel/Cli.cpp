@@ -81,6 +81,7 @@ long parseInteger(const std::string& text, const std::string& what, long min, lo
 
 std::string defaultPluginPath() {
     if (const char* env = std::getenv("VANTEL_PLUGIN"); env && *env) return env;
+    std::string installed;
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     if (n > 0) {
@@ -88,12 +89,17 @@ std::string defaultPluginPath() {
         dir = dir.substr(0, dir.find_last_of('/'));
         const std::string beside = dir + "/Vantel.so";
         if (access(beside.c_str(), F_OK) == 0) return beside;
+#ifdef VANTEL_INSTALLED_PLUGIN
+        installed = dir + "/" VANTEL_INSTALLED_PLUGIN;
+        char resolved[PATH_MAX];
+        if (realpath(installed.c_str(), resolved)) return resolved;
+#endif
     }
 #ifdef VANTEL_BUILT_PLUGIN
-    return VANTEL_BUILT_PLUGIN;
-#else
-    return "Vantel.so";
+    if (access(VANTEL_BUILT_PLUGIN, F_OK) == 0) return VANTEL_BUILT_PLUGIN;
 #endif
+    // Nothing found: the message names where an installed copy belongs.
+    return installed.empty() ? "Vantel.so" : installed;
 }
 
 namespace {

@@ -1,4 +1,4 @@
-// What the three sub-commands of `vantel` share: argument handling, finding the plug-in,
+// What the sub-commands of `vantel` share: argument handling, finding the plug-in,
 // choosing a program and setting parameters by name, and the built-in demo signal.
 #pragma once
 
@@ -35,7 +35,8 @@ double parseNumber(const std::string& text, const std::string& what);
 long parseInteger(const std::string& text, const std::string& what, long min, long max);
 
 // The plug-in to load when none is named: $VANTEL_PLUGIN, else Vantel.so next to this
-// executable, else the one this build made.
+// executable, else the one installed with it (../lib/lxvst from its folder), else the one
+// this build made.
 std::string defaultPluginPath();
 
 // "N" or a program name (exact, then ignoring case) -> index in the plug-in's program list.
@@ -60,5 +61,7 @@ int runConvert(Args args);
 int runRender(Args args);
 int runBench(Args args, const std::string& self);
 int runStress(Args args);
+int runPlot(Args args);
+int runShot(Args args);
 
 }  // namespace vantel

@@ -1,5 +1,6 @@
 // vantel: a small offline host for the plug-in, for people and for us.
 #include "Cli.h"
+#include "vantel_version.h"
 
 #include <unistd.h>
 
@@ -67,8 +68,26 @@ const char kUsage[] =
     "      --hang S           how long one call may take before it counts as a hang\n"
     "                         (default 10; 30 in a sanitizer build)\n"
     "\n"
+    "  vantel plot [options] OUT.png\n"
+    "      What a program does to sound: its echo pattern (impulse response in dB, the\n"
+    "      repeats marked) and the magnitude response of its wet path, side by side for\n"
+    "      several programs. The state options are those of render.\n"
+    "      --program N|NAME   a program to show (repeatable: one column each)\n"
+    "      --tempo BPM, --rate HZ   as for render (default 120, 44100)\n"
+    "      --seconds S        the window of the echo pattern (default 4)\n"
+    "      --input both|left|right  where the impulse enters (default both)\n"
+    "      --size WxH         the picture's size in pixels\n"
+    "      --data FILE|-      also write the numbers behind the picture as text\n"
+    "\n"
+    "  vantel shot [--chunk F] [--bank F] [--program P] [--preset F] [--midi F]\n"
+    "              [--set NAME=VALUE]... [--tempo BPM] OUT.png\n"
+    "      The editor panel as a PNG, drawn without an X server, after selecting a program\n"
+    "      and setting parameters as render does. Uses the editor built into vantel.\n"
+    "\n"
+    "  vantel --version\n"
+    "\n"
     "The plug-in is Vantel.so unless named: $VANTEL_PLUGIN, else next to this program,\n"
-    "else the one this build made.\n";
+    "else the one installed with it, else the one this build made.\n";
 
 // This program's own file, to run it again under valgrind.
 std::string selfPath() {
@@ -84,6 +103,10 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    if (!std::strcmp(argv[1], "--version")) {
+        std::printf("vantel %s\n", VANTEL_VERSION);
+        return 0;
+    }
     const std::string command = argv[1];
     vantel::Args args(std::vector<std::string>(argv + 2, argv + argc));
     try {
@@ -92,7 +115,11 @@ int main(int argc, char** argv) {
         if (command == "bench") return vantel::runBench(std::move(args), selfPath());
         if (command == "convert") return vantel::runConvert(std::move(args));
         if (command == "stress") return vantel::runStress(std::move(args));
-        std::fprintf(stderr, "vantel: there is no command \"%s\"; the commands are info, render, bench, convert and stress.\n\n%s",
+        if (command == "plot") return vantel::runPlot(std::move(args));
+        if (command == "shot") return vantel::runShot(std::move(args));
+        std::fprintf(stderr,
+                     "vantel: there is no command \"%s\"; the commands are info, render, bench, convert, stress, plot "
+                     "and shot.\n\n%s",
                      command.c_str(), kUsage);
         return 2;
     } catch (const vantel::Failure& e) {
