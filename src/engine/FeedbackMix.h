@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Smoother.h"
@@ -59,6 +60,25 @@ struct GateEnvelope {
     }
 };
 
+// Both gate envelopes over a run of faded line outputs, side by side (each lane gets the
+// arithmetic of follow() above); the envelopes of every sample go to envL, envR.
+inline void followGates(GateEnvelope& left, GateEnvelope& right, const double* yL, const double* yR, double* envL,
+                        double* envR, int32_t n, double attack, double release) {
+    using Pair = double __attribute__((vector_size(16)));
+    Pair e = {left.envelope, right.envelope};
+    const Pair up = {attack, attack}, down = {release, release};
+    for (int32_t i = 0; i < n; ++i) {
+        const Pair magnitude = {std::fabs(yL[i]), std::fabs(yR[i])};
+        const Pair coefficient = magnitude < e ? down : up;
+        e = e + (magnitude - e) * coefficient;
+        e = e + 1e-30 - 1e-30;  // denormal flush
+        envL[i] = e[0];
+        envR[i] = e[1];
+    }
+    left.envelope = e[0];
+    right.envelope = e[1];
+}
+
 // Delays what is heard by 1 ms so that the gate envelope, which sees the echo at once,
 // opens before the echo arrives. The feedback path is not delayed.
 struct LookAhead {
@@ -94,6 +114,46 @@ struct LookAhead {
         right = oldRight;
         if (++index == length) index = 0;
     }
+
+    // The longest ring, at 200 kHz.
+    static constexpr int32_t kMaxLength = 200;
+
+    // exchange() for n samples of each side in place.
+    void exchange(double* left, double* right, int32_t n) {
+        if (n > length && length > kMaxLength) {
+            for (int32_t i = 0; i < n; ++i) exchange(left[i], right[i]);
+            return;
+        }
+        exchangeSide(ring[0].data(), left, n);
+        exchangeSide(ring[1].data(), right, n);
+        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % length);
+    }
+
+private:
+    void exchangeSide(double* r, double* x, int32_t n) const {
+        if (n <= length) {
+            // Each sample swaps with the slot it lands in; no slot is met twice.
+            for (int32_t i = 0, at = index; i < n; ++i) {
+                std::swap(r[at], x[i]);
+                if (++at == length) at = 0;
+            }
+            return;
+        }
+        // Longer than the ring: the first `length` samples out are the ring's, oldest first,
+        // the rest are the run's own, `length` later; the ring keeps the run's last `length`.
+        double leaving[kMaxLength];
+        for (int32_t i = 0, at = index; i < length; ++i) {
+            leaving[i] = r[at];
+            if (++at == length) at = 0;
+        }
+        for (int32_t i = n - length, at = static_cast<int32_t>((index + static_cast<int64_t>(n - length)) % length);
+             i < n; ++i) {
+            r[at] = x[i];
+            if (++at == length) at = 0;
+        }
+        std::memmove(x + length, x, sizeof(double) * static_cast<std::size_t>(n - length));
+        std::copy(leaving, leaving + length, x);
+    }
 };
 
 // Pulls the wet signal down while the key input is above the threshold.
@@ -111,6 +171,17 @@ struct Ducker {
     double gain(double threshold) const {
         if (envelope <= threshold) return 1.0;
         return threshold / std::max(envelope, kFloor);
+    }
+
+    // follow() and gain() for n key samples; the gains go to `gains`.
+    void follow(const double* key, double* gains, int32_t n, double attack, double release, double threshold) {
+        double e = envelope;
+        for (int32_t i = 0; i < n; ++i) {
+            const double coefficient = key[i] >= e ? attack : release;
+            e = flushDenormal(e + (key[i] - e) * coefficient);
+            gains[i] = e <= threshold ? 1.0 : threshold / std::max(e, kFloor);
+        }
+        envelope = e;
     }
 };
 

@@ -56,11 +56,58 @@ struct InputMeter {
         widen(1, ring[1][index]);
     }
 
+    // push() for n samples of each channel. The held range is read before the run and
+    // written after it, not once per sample: a query from another thread meanwhile may see
+    // the run's peaks a run later, or the run's peaks again after it restarted the range.
+    void push(const double* left, const double* right, int32_t n) {
+        if (n <= 0) return;
+        pushChannel(0, left, n);
+        pushChannel(1, right, n);
+        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % window);
+    }
+
     void widen(int c, float v) {
         if (v > maximum[c])
             maximum[c] = v;
         else if (v < minimum[c])
             minimum[c] = v;
+    }
+
+    // One channel of push(): sample i is stored at index + i and the sample at index + i + 1
+    // leaves the ring (all slots counted round the ring).
+    void pushChannel(int c, const double* x, int32_t n) {
+        float* r = ring[c].data();
+        const float oldLow = minimum[c].load(), oldHigh = maximum[c].load();
+        float low = oldLow, high = oldHigh;
+        // The held range never leaves 0 (it starts and restarts there), so widening it by a
+        // value is taking the larger maximum and the smaller minimum.
+        auto widenBy = [&low, &high](float v) {
+            high = v > high ? v : high;
+            low = v < low ? v : low;
+        };
+        // What leaves the ring: first the slots it held before the run (the samples up to
+        // the window's end), then the run's own samples, one window late.
+        const int32_t fromRing = std::min(n, window - 1);
+        for (int32_t i = 0, at = index + 1 == window ? 0 : index + 1; i < fromRing;) {
+            const int32_t run = std::min(fromRing - i, window - at);
+            for (int32_t j = 0; j < run; ++j) widenBy(r[at + j]);
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        for (int32_t i = window - 1; i < n; ++i) widenBy(static_cast<float>(x[i + 1 - window]));
+        // The ring keeps the last `window` samples of the run.
+        for (int32_t i = n > window ? n - window : 0,
+                     at = static_cast<int32_t>((index + static_cast<int64_t>(n > window ? n - window : 0)) % window);
+             i < n;) {
+            const int32_t run = std::min(n - i, window - at);
+            for (int32_t j = 0; j < run; ++j) r[at + j] = static_cast<float>(x[i + j]);
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        // Stored only when widened, so that a range the editor restarted meanwhile stays
+        // restarted unless this run has a new peak.
+        if (high != oldHigh) maximum[c] = high;
+        if (low != oldLow) minimum[c] = low;
     }
 
     // Each channel's peak since the last query; the held range then restarts from 0.
