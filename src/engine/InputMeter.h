@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Relaxed.h"
@@ -73,6 +74,33 @@ struct InputMeter {
             minimum[c] = v;
     }
 
+    // The range widened by v[0..n), eight values side by side, then the lanes together. The
+    // order does not change a bit: no value is a NaN (the input counts them as silence), so a
+    // larger maximum is a larger value, and a zero never replaces the range's own (its
+    // maximum and minimum start at +0 and only ever move away from it).
+    static void widenByAll(const float* v, int32_t n, float& low, float& high) {
+        using Lanes = float __attribute__((vector_size(32)));
+        constexpr int kLanes = 8;
+        int32_t i = 0;
+        if (n >= kLanes) {
+            Lanes lo = {low, low, low, low, low, low, low, low}, hi = {high, high, high, high, high, high, high, high};
+            for (; i + kLanes <= n; i += kLanes) {
+                Lanes x;
+                std::memcpy(&x, v + i, sizeof x);
+                hi = x > hi ? x : hi;
+                lo = x < lo ? x : lo;
+            }
+            for (int k = 0; k < kLanes; ++k) {
+                high = hi[k] > high ? hi[k] : high;
+                low = lo[k] < low ? lo[k] : low;
+            }
+        }
+        for (; i < n; ++i) {
+            high = v[i] > high ? v[i] : high;
+            low = v[i] < low ? v[i] : low;
+        }
+    }
+
     // One channel of push(): sample i is stored at index + i and the sample at index + i + 1
     // leaves the ring (all slots counted round the ring).
     void pushChannel(int c, const double* x, int32_t n) {
@@ -90,7 +118,7 @@ struct InputMeter {
         const int32_t fromRing = std::min(n, window - 1);
         for (int32_t i = 0, at = index + 1 == window ? 0 : index + 1; i < fromRing;) {
             const int32_t run = std::min(fromRing - i, window - at);
-            for (int32_t j = 0; j < run; ++j) widenBy(r[at + j]);
+            widenByAll(r + at, run, low, high);
             i += run;
             at = at + run == window ? 0 : at + run;
         }

@@ -490,6 +490,26 @@ struct Engine::Chain {
         for (int32_t i = a; i < b; ++i) y[i] = catmullRom(plan->taken + plan->upTo[i], plan->p[i]);
     }
 
+    // n inputs and feedback inputs into a line at its write and feedback heads, which move on.
+    // All inputs are stored before any feedback is added: the feedback head is a pre-delay
+    // behind the write head (or on it), so each slot still gets its input before its
+    // feedback, as one step after another has it.
+    static void storeRun(DelayLine& line, const double* in, const double* fed, int32_t n) {
+        double* const slots = line.buffer.data();
+        const int32_t length = line.length;
+        int32_t w = line.write, f = line.feedback;
+        for (int32_t i = 0; i < n;) {
+            const int32_t run = std::min({n - i, length - w, length - f});
+            for (int32_t j = 0; j < run; ++j) slots[w + j] = in[i + j];
+            for (int32_t j = 0; j < run; ++j) slots[f + j] += fed[i + j];
+            i += run;
+            w = advanced(w, run, length);
+            f = advanced(f, run, length);
+        }
+        line.write = w;
+        line.feedback = f;
+    }
+
     static void writeLine(DelayLine& line, const ClockPlan* plan, const double* lineIn, const double* feed, int32_t a,
                           int32_t b) {
         double* const slots = line.buffer.data();
@@ -497,47 +517,38 @@ struct Engine::Chain {
         if (!plan) {
             // Input at the write head, then feedback at the feedback head: with no pre-delay
             // the feedback lands on the fresh input, as the plain step has it.
-            int32_t w = line.write, f = line.feedback;
-            for (int32_t i = a; i < b;) {
-                const int32_t run = std::min({b - i, length - w, length - f});
-                for (int32_t j = 0; j < run; ++j) slots[w + j] = lineIn[kHistory + i + j];
-                for (int32_t j = 0; j < run; ++j) slots[f + j] += feed[kHistory + i + j];
-                i += run;
-                w = advanced(w, run, length);
-                f = advanced(f, run, length);
-            }
-            line.write = w;
-            line.feedback = f;
+            storeRun(line, lineIn + kHistory + a, feed + kHistory + a, b - a);
             return;
         }
+        if (plan->unit) {
+            // One tick per sample at t = 1. What a tick stores depends on the histories alone,
+            // never on a slot, so the run's values are interpolated first, all side by side
+            // (catmullRom(.., 1, 1, 1) on each input's window: the same arithmetic per value),
+            // then stored as the plain line stores its inputs.
+            double in[kChunk], fed[kChunk];
+            for (int32_t i = a; i < b; ++i) {
+                in[i - a] = catmullRom(lineIn + i, 1.0, 1.0, 1.0);
+                fed[i - a] = catmullRom(feed + i, 1.0, 1.0, 1.0);
+            }
+            storeRun(line, in, fed, b - a);
+            return;
+        }
+        // Any other rate: each sample's ticks interpolate its window of the histories.
         using Pair = ClockedDelay::Pair;
         int32_t w = line.write, f = line.feedback;
-        if (plan->unit) {
-            // One tick per sample at t = 1 (the same arithmetic as catmullRom(.., 1, 1, 1)).
-            for (int32_t i = a; i < b; ++i) {
-                const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
-                                   {lineIn[i + 3], feed[i + 3]}};
-                const Pair v = catmullRom(y, 1.0, 1.0, 1.0);
+        int32_t k = a > 0 ? plan->upTo[a - 1] : 0;
+        for (int32_t i = a; i < b; ++i) {
+            const int32_t end = plan->upTo[i];
+            if (k == end) continue;
+            const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
+                               {lineIn[i + 3], feed[i + 3]}};
+            for (; k < end; ++k) {
+                const double t = plan->t[k];
+                const Pair v = catmullRom(y, t, t * t, t * t * t);
                 slots[w] = v[0];
                 slots[f] += v[1];
                 if (++w == length) w = 0;
                 if (++f == length) f = 0;
-            }
-        } else {
-            int32_t k = a > 0 ? plan->upTo[a - 1] : 0;
-            for (int32_t i = a; i < b; ++i) {
-                const int32_t end = plan->upTo[i];
-                if (k == end) continue;
-                const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
-                                   {lineIn[i + 3], feed[i + 3]}};
-                for (; k < end; ++k) {
-                    const double t = plan->t[k];
-                    const Pair v = catmullRom(y, t, t * t, t * t * t);
-                    slots[w] = v[0];
-                    slots[f] += v[1];
-                    if (++w == length) w = 0;
-                    if (++f == length) f = 0;
-                }
             }
         }
         line.write = w;
