@@ -230,20 +230,24 @@ void Engine::setReverbDamping(double x) {
 // (The loop itself is in Processing.cpp.)
 
 bool Engine::stateIsFinite() const {
-    bool finite = std::isfinite(lfo_.phase) && std::isfinite(modulation_.cutoffFactor) &&
-                  std::isfinite(ducker_.envelope) && std::isfinite(svf_.f) && std::isfinite(svf_.damping);
+    // Every value times 0, summed: 0 while all of them are finite, not a number once one is
+    // not. (One sum without a branch per value: this runs after every block.)
+    double zero = 0.0;
+    auto add = [&zero](double v) { zero += v * 0.0; };
+    add(lfo_.phase);
+    add(modulation_.cutoffFactor);
+    add(ducker_.envelope);
+    add(svf_.f);
+    add(svf_.damping);
     for (int side = 0; side < 2; ++side) {
         const ClockedDelay& clock = clock_[side];
-        finite = finite && std::isfinite(fb_[side]) && std::isfinite(gate_[side].envelope) &&
-                 std::isfinite(lastLineInput_[side]) && std::isfinite(lfo_.out[side]) &&
-                 std::isfinite(lfo_.target[side]) && std::isfinite(modulation_.m[side]) &&
-                 std::isfinite(followers_.env[side]) && std::isfinite(svf_.low[side]) &&
-                 std::isfinite(svf_.band[side]) && std::isfinite(drive_.sum[side]) &&
-                 std::isfinite(antiAlias_.output(side)) && std::isfinite(clock.phase) &&
-                 std::isfinite(clock.taken[3]) && std::isfinite(clock.input(3)) && std::isfinite(clock.feedback(3));
+        for (double v : {fb_[side], gate_[side].envelope, lastLineInput_[side], lfo_.out[side], lfo_.target[side],
+                         modulation_.m[side], followers_.env[side], svf_.low[side], svf_.band[side], drive_.sum[side],
+                         antiAlias_.output(side), clock.phase, clock.taken[3], clock.input(3), clock.feedback(3)})
+            add(v);
     }
-    for (double c : controls_.current) finite = finite && std::isfinite(c);
-    return finite;
+    for (double c : controls_.current) add(c);
+    return zero == 0.0;
 }
 
 // Something overflowed: the memories of sound start over from silence. The small ones are

@@ -37,16 +37,9 @@ struct EnvelopeFollower {
 
     void reset() { env[0] = env[1] = 0.0; }
 
-    // Both sides side by side (each lane gets the arithmetic of one side alone):
-    // env = flushDenormal(env + (|d| sensitivity - env) coefficient).
     void step(double dL, double dR, double sensitivity, double coefficient) {
-        using Pair = double __attribute__((vector_size(16)));
-        Pair e = {env[0], env[1]};
-        const Pair d = {std::fabs(dL), std::fabs(dR)};
-        e = e + (d * sensitivity - e) * coefficient;
-        e = e + 1e-30 - 1e-30;
-        env[0] = e[0];
-        env[1] = e[1];
+        env[0] = flushDenormal(env[0] + (std::fabs(dL) * sensitivity - env[0]) * coefficient);
+        env[1] = flushDenormal(env[1] + (std::fabs(dR) * sensitivity - env[1]) * coefficient);
     }
 };
 

@@ -130,29 +130,38 @@ struct LookAhead {
     }
 
 private:
+    // In stretches between the ring's ends: at most two for what the run meets in the ring,
+    // two for what it leaves there.
     void exchangeSide(double* r, double* x, int32_t n) const {
+        const std::size_t slot = sizeof(double);
         if (n <= length) {
             // Each sample swaps with the slot it lands in; no slot is met twice.
-            for (int32_t i = 0, at = index; i < n; ++i) {
-                std::swap(r[at], x[i]);
-                if (++at == length) at = 0;
-            }
+            const int32_t first = std::min(n, length - index);
+            swapRun(r + index, x, first);
+            swapRun(r, x + first, n - first);
             return;
         }
         // Longer than the ring: the first `length` samples out are the ring's, oldest first,
         // the rest are the run's own, `length` later; the ring keeps the run's last `length`.
         double leaving[kMaxLength];
-        for (int32_t i = 0, at = index; i < length; ++i) {
-            leaving[i] = r[at];
-            if (++at == length) at = 0;
+        const int32_t older = length - index;
+        std::memcpy(leaving, r + index, slot * static_cast<std::size_t>(older));
+        std::memcpy(leaving + older, r, slot * static_cast<std::size_t>(index));
+        const int32_t at = static_cast<int32_t>((index + static_cast<int64_t>(n - length)) % length);
+        const double* kept = x + (n - length);
+        const int32_t toEnd = length - at;
+        std::memcpy(r + at, kept, slot * static_cast<std::size_t>(toEnd));
+        std::memcpy(r, kept + toEnd, slot * static_cast<std::size_t>(at));
+        std::memmove(x + length, x, slot * static_cast<std::size_t>(n - length));
+        std::memcpy(x, leaving, slot * static_cast<std::size_t>(length));
+    }
+
+    static void swapRun(double* a, double* b, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+            const double t = a[i];
+            a[i] = b[i];
+            b[i] = t;
         }
-        for (int32_t i = n - length, at = static_cast<int32_t>((index + static_cast<int64_t>(n - length)) % length);
-             i < n; ++i) {
-            r[at] = x[i];
-            if (++at == length) at = 0;
-        }
-        std::memmove(x + length, x, sizeof(double) * static_cast<std::size_t>(n - length));
-        std::copy(leaving, leaving + length, x);
     }
 };
 
