@@ -123,6 +123,34 @@ struct ClockedDelay {
         return ticks;
     }
 
+    // plan() for n samples at the rates v[0..n): the places of their ticks go to t in order,
+    // the count of ticks through sample i to upTo[i], where sample i's output is read to p[i].
+    // Returns the count of ticks.
+    int32_t planRun(const double* v, int32_t n, double* t, int32_t* upTo, double* p) {
+        int32_t k = 0;
+        double ph = phase, r = rate;
+        for (int32_t i = 0; i < n; ++i) {
+            double vi = v[i];
+            if (!(vi >= kMinRate)) vi = kMinRate;  // also NaN
+            if (vi > kMaxRate) vi = kMaxRate;
+            const double p0 = 1.0 - (1.0 - ph) * vi / r;
+            double q = p0 + vi;
+            double u = 1.0 - p0;
+            for (int count = 0; q >= 1.0 && count < kMaxTicks; ++count) {
+                q -= 1.0;
+                t[k++] = u / vi;
+                u += 1.0;
+            }
+            upTo[i] = k;
+            p[i] = q;
+            ph = q;
+            r = vi;
+        }
+        phase = ph;
+        rate = r;
+        return k;
+    }
+
     // One tick at t: the histories interpolated into the line at the write and feedback
     // heads, the slot at the read head taken, the heads moved on.
     void tick(double t, double* slots, int32_t length, int32_t& write, int32_t& feedbackHead, int32_t& readHead) {

@@ -398,14 +398,12 @@ struct Engine::Chain {
     static void planClock(const EngineTables& tables, ClockedDelay& clock, ClockPlan& plan, double steadyRate,
                           const double* m, double vcoManual, ControlRun vcoMod, int32_t n) {
         plan.unit = false;
-        int32_t k = 0;
-        for (int32_t i = 0; i < n; ++i) {
-            const double v = m ? ClockedDelay::rateFor(tables, vcoManual, vcoMod[i], m[i]) : steadyRate;
-            const ClockedDelay::Ticks ticks = clock.plan(v);
-            for (int j = 0; j < ticks.count; ++j) plan.t[k++] = ticks.t[j];
-            plan.upTo[i] = k;
-            plan.p[i] = ticks.p;
-        }
+        double v[kChunk];
+        if (m)
+            for (int32_t i = 0; i < n; ++i) v[i] = ClockedDelay::rateFor(tables, vcoManual, vcoMod[i], m[i]);
+        else
+            std::fill(v, v + n, steadyRate);
+        clock.planRun(v, n, plan.t, plan.upTo, plan.p);
     }
 
     static void clock(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* plans[2]) {
@@ -512,8 +510,6 @@ struct Engine::Chain {
 
     static void writeLine(DelayLine& line, const ClockPlan* plan, const double* lineIn, const double* feed, int32_t a,
                           int32_t b) {
-        double* const slots = line.buffer.data();
-        const int32_t length = line.length;
         if (!plan) {
             // Input at the write head, then feedback at the feedback head: with no pre-delay
             // the feedback lands on the fresh input, as the plain step has it.
@@ -533,11 +529,12 @@ struct Engine::Chain {
             storeRun(line, in, fed, b - a);
             return;
         }
-        // Any other rate: each sample's ticks interpolate its window of the histories.
+        // Any other rate: each sample's ticks interpolate its window of the histories, all of
+        // the run's first, then they are stored in one go.
         using Pair = ClockedDelay::Pair;
-        int32_t w = line.write, f = line.feedback;
-        int32_t k = a > 0 ? plan->upTo[a - 1] : 0;
-        for (int32_t i = a; i < b; ++i) {
+        const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
+        double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
+        for (int32_t i = a, k = first; i < b; ++i) {
             const int32_t end = plan->upTo[i];
             if (k == end) continue;
             const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
@@ -545,14 +542,11 @@ struct Engine::Chain {
             for (; k < end; ++k) {
                 const double t = plan->t[k];
                 const Pair v = catmullRom(y, t, t * t, t * t * t);
-                slots[w] = v[0];
-                slots[f] += v[1];
-                if (++w == length) w = 0;
-                if (++f == length) f = 0;
+                in[k - first] = v[0];
+                fed[k - first] = v[1];
             }
         }
-        line.write = w;
-        line.feedback = f;
+        storeRun(line, in, fed, plan->upTo[b - 1] - first);
     }
 
     // How many samples from `a` both lines can run block-wise: the ticks of the run must not
@@ -569,6 +563,7 @@ struct Engine::Chain {
                 continue;
             }
             const int32_t before = a > 0 ? plan->upTo[a - 1] : 0;
+            if (run > 0 && plan->upTo[a + run - 1] - before <= room) continue;  // the whole run fits
             int32_t fits = 0;
             while (fits < run && plan->upTo[a + fits] - before <= room) ++fits;
             run = fits;
