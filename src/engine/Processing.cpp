@@ -52,6 +52,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 namespace engine {
 
@@ -273,8 +274,9 @@ struct Engine::Chain {
                          modSource = c.run(kModSource);
         const EngineTables& tables = e.tables_;
         StateVariableFilter svf = e.svf_;
-        AntiAliasFilter antiAlias = e.antiAlias_;
-        engine::Drive drive = e.drive_;
+        // Copied into locals only where they run; otherwise left where they are.
+        std::conditional_t<AntiAlias, AntiAliasFilter, AntiAliasFilter&> antiAlias = e.antiAlias_;
+        std::conditional_t<DriveOn, engine::Drive, engine::Drive&> drive = e.drive_;
         EnvelopeFollower followers = e.followers_;
         Lfo lfo = e.lfo_;
         ModulationSignals modulation = e.modulation_;
@@ -340,8 +342,8 @@ struct Engine::Chain {
             }
         }
         if constexpr (Filter != kNoInputFilter) e.svf_ = svf;
-        e.antiAlias_ = antiAlias;
-        e.drive_ = drive;
+        if constexpr (AntiAlias) e.antiAlias_ = antiAlias;
+        if constexpr (DriveOn) e.drive_ = drive;
         e.followers_ = followers;
         e.lfo_ = lfo;
         e.modulation_ = modulation;
@@ -960,9 +962,13 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     std::memcpy(c.now, controls_.current, sizeof c.now);
     // The filter corner never starts a block above half the sample rate.
     c.now[kCutoff] = std::min(c.now[kCutoff], sampleRate_ * 0.5);
+    // A glide step leaves a value unchanged exactly when it holds its target's bits: from a
+    // finite value toward a finite target (targets refuse anything else, and a block that
+    // leaves a current non-finite starts over from the targets) a step either moves the value
+    // or lands on the target. So the controls that move are those away from their targets.
     c.movingCount = 0;
     for (int k = 0; k < kSmoothedCount; ++k)
-        if (!sameBits(glide(c.now[k], controls_.target[k].load(), smoothingStep_), c.now[k])) c.moving[c.movingCount++] = k;
+        if (!sameBits(controls_.target[k].load(), c.now[k])) c.moving[c.movingCount++] = k;
     // With the modulation depth resting at 0 the clock runs at VcoMan's rate alone.
     const bool depthMoves = std::find(c.moving, c.moving + c.movingCount, int(kVcoMod)) != c.moving + c.movingCount;
     s.steadyClockRate = !depthMoves && c.now[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0)
