@@ -60,18 +60,25 @@ struct GateEnvelope {
     }
 };
 
-// Both gate envelopes over a run of faded line outputs, side by side (each lane gets the
-// arithmetic of follow() above); the envelopes of every sample go to envL, envR.
+// Both gate envelopes side by side, one lane each (each lane gets the arithmetic of follow()).
+using GatePair = double __attribute__((vector_size(16)));
+
+// One sample of both gate envelopes e on the faded line outputs yL, yR.
+inline GatePair followGatePair(GatePair e, double yL, double yR, GatePair attack, GatePair release) {
+    const GatePair magnitude = {std::fabs(yL), std::fabs(yR)};
+    const GatePair coefficient = magnitude < e ? release : attack;
+    e = e + (magnitude - e) * coefficient;
+    return e + 1e-30 - 1e-30;  // denormal flush
+}
+
+// Both gate envelopes over a run of faded line outputs; the envelopes of every sample go to
+// envL, envR.
 inline void followGates(GateEnvelope& left, GateEnvelope& right, const double* yL, const double* yR, double* envL,
                         double* envR, int32_t n, double attack, double release) {
-    using Pair = double __attribute__((vector_size(16)));
-    Pair e = {left.envelope, right.envelope};
-    const Pair up = {attack, attack}, down = {release, release};
+    GatePair e = {left.envelope, right.envelope};
+    const GatePair up = {attack, attack}, down = {release, release};
     for (int32_t i = 0; i < n; ++i) {
-        const Pair magnitude = {std::fabs(yL[i]), std::fabs(yR[i])};
-        const Pair coefficient = magnitude < e ? down : up;
-        e = e + (magnitude - e) * coefficient;
-        e = e + 1e-30 - 1e-30;  // denormal flush
+        e = followGatePair(e, yL[i], yR[i], up, down);
         envL[i] = e[0];
         envR[i] = e[1];
     }

@@ -266,7 +266,7 @@ struct Engine::Chain {
     // recursion that depends on the input only, in one loop. The line inputs before the
     // mutes go to io.line; the modulation signals to io.m when the clock reads them.
     template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn>
-    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation,
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
         const Controls& c = io.controls;
         const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod),
@@ -283,6 +283,8 @@ struct Engine::Chain {
         double* const lineL = io.lineL + kHistory;
         double* const lineR = io.lineR + kHistory;
         double dL = 0.0, dR = 0.0;
+        GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
+        const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
 
         for (int32_t i = 0; i < n; ++i) {
             // Filter coefficients (from last sample's cutoff factor and right modulation
@@ -310,6 +312,13 @@ struct Engine::Chain {
             }
             lineL[i] = dL;
             lineR[i] = dR;
+
+            // Gate envelopes, when the line outputs were read ahead.
+            if (gates) {
+                gate = followGatePair(gate, io.yL[i], io.yR[i], gateAttack, gateRelease);
+                io.gateL[i] = gate[0];
+                io.gateR[i] = gate[1];
+            }
 
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
             if constexpr (Modulation) {
@@ -341,6 +350,10 @@ struct Engine::Chain {
                 modulation.mix(lfo.out, followers.env, modSource[n - 1]);
             }
         }
+        if (gates) {
+            e.gate_[kLeft].envelope = gate[0];
+            e.gate_[kRight].envelope = gate[1];
+        }
         if constexpr (Filter != kNoInputFilter) e.svf_ = svf;
         if constexpr (AntiAlias) e.antiAlias_ = antiAlias;
         if constexpr (DriveOn) e.drive_ = drive;
@@ -351,17 +364,20 @@ struct Engine::Chain {
 
     template <int Filter, bool AntiAlias>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
-                          bool keepModulation, double& primeL, double& primeR) {
+                          bool keepModulation, bool gates, double& primeL, double& primeR) {
         if (modulation) {
-            if (s.driveOn) inputSide<Filter, AntiAlias, true, true>(e, io, n, s, keepModulation, primeL, primeR);
-            else inputSide<Filter, AntiAlias, true, false>(e, io, n, s, keepModulation, primeL, primeR);
+            if (s.driveOn) inputSide<Filter, AntiAlias, true, true>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, true, false>(e, io, n, s, keepModulation, gates, primeL, primeR);
         } else {
-            if (s.driveOn) inputSide<Filter, AntiAlias, false, true>(e, io, n, s, false, primeL, primeR);
-            else inputSide<Filter, AntiAlias, false, false>(e, io, n, s, false, primeL, primeR);
+            if (s.driveOn) inputSide<Filter, AntiAlias, false, true>(e, io, n, s, false, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, false, false>(e, io, n, s, false, gates, primeL, primeR);
         }
     }
 
-    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, double& primeL, double& primeR) {
+    // `gates`: the line outputs of the chunk were read ahead, and the gate envelopes follow
+    // them here, beside the other recursions.
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL,
+                          double& primeR) {
         // The filter reads the modulation (its cutoff factor and resonance), and so does a
         // clock whose rate follows it.
         const bool clockFollows = s.clockOn && s.steadyClockRate == 0.0;
@@ -372,17 +388,17 @@ struct Engine::Chain {
         const int variant = filter * 2 + (s.clockOn ? 1 : 0);
         switch (variant) {
         case kNoInputFilter * 2:
-            return inputSide<kNoInputFilter, false>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kNoInputFilter, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kNoInputFilter * 2 + 1:
-            return inputSide<kNoInputFilter, true>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kNoInputFilter, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kCoefficientsOnly * 2:
-            return inputSide<kCoefficientsOnly, false>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kCoefficientsOnly, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kCoefficientsOnly * 2 + 1:
-            return inputSide<kCoefficientsOnly, true>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kCoefficientsOnly, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kFilterAtInputSide * 2:
-            return inputSide<kFilterAtInputSide, false>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kFilterAtInputSide, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         default:
-            return inputSide<kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, primeL, primeR);
+            return inputSide<kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         }
     }
 
@@ -576,17 +592,21 @@ struct Engine::Chain {
     // The feedback loop from sample `a`: delay lines (no fade runs, so their gains are 1),
     // the filter in the loop and the feedback network, block-wise in runs as long as the
     // lines allow. Returns where it stopped: the end, or where the room got too short.
+    // With readAhead the whole chunk's outputs were read before the input side: one run.
     template <bool Gliding>
     static int32_t feedbackLoopBlockwise(Engine& e, Chunk& io, int32_t a, int32_t n, const BlockSettings& s,
-                                         ClockPlan* const plans[2]) {
+                                         ClockPlan* const plans[2], bool readAhead) {
         const bool filtered = s.placement == kFilterFeedback;
         while (a < n) {
-            const int32_t run = blockRun(e.line_, plans, a, n);
-            if (run < std::min(kShortestRun, n - a)) break;
-            const int32_t b = a + run;
-            // Delay lines: what the read heads deliver.
-            readLine(e.line_[kLeft], plans[kLeft], io.yL, a, b);
-            readLine(e.line_[kRight], plans[kRight], io.yR, a, b);
+            int32_t b = n;
+            if (!(readAhead && a == 0)) {
+                const int32_t run = blockRun(e.line_, plans, a, n);
+                if (run < std::min(kShortestRun, n - a)) break;
+                b = a + run;
+                // Delay lines: what the read heads deliver.
+                readLine(e.line_[kLeft], plans[kLeft], io.yL, a, b);
+                readLine(e.line_[kRight], plans[kRight], io.yR, a, b);
+            }
             // Filter in the loop.
             if (filtered) filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, a, b, s.filterType);
             // Feedback signals, and the feedback network's inputs a sample later.
@@ -674,12 +694,18 @@ struct Engine::Chain {
 
     // The feedback loop for the chunk; returns how many samples from the start ran
     // block-wise (the rest ran sample by sample).
-    static int32_t feedbackLoop(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* const plans[2]) {
-        // The flags are read once here: a time stored during the chunk starts its fade with the next.
+    // Whether a fade runs in the chunk. The flags are read once per chunk: a time stored
+    // during the chunk starts its fade with the next.
+    static bool fadeRuns(const Engine& e) {
         bool fading = false;
         for (int side = 0; side < 2; ++side)
             fading = fading || e.line_[side].fadeGain != 1.0 ||
                      e.timeChanged_[side].load(std::memory_order_acquire) != 0;
+        return fading;
+    }
+
+    static int32_t feedbackLoop(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* const plans[2],
+                                bool fading, bool readAhead) {
         // The clock histories' newest values before the chunk, in front of its inputs.
         for (int side = 0; side < 2; ++side) {
             double* line = side == kLeft ? io.lineL : io.lineR;
@@ -692,8 +718,8 @@ struct Engine::Chain {
         }
         int32_t blockwise = 0;
         if (!fading)
-            blockwise = io.controls.gliding() ? feedbackLoopBlockwise<true>(e, io, 0, n, s, plans)
-                                              : feedbackLoopBlockwise<false>(e, io, 0, n, s, plans);
+            blockwise = io.controls.gliding() ? feedbackLoopBlockwise<true>(e, io, 0, n, s, plans, readAhead)
+                                              : feedbackLoopBlockwise<false>(e, io, 0, n, s, plans, readAhead);
         // Sample by sample the clocked lines keep their own histories, block-wise the arrays do.
         if (blockwise > 0)
             for (int side = 0; side < 2; ++side)
@@ -782,9 +808,25 @@ struct Engine::Chain {
         // Input meter.
         e.meter_.push(io.xL, io.xR, n);
 
+        // A clock at one rate needs no modulation: its ticks are planned first.
+        ClockPlan* plans[2] = {nullptr, nullptr};
+        const bool clockFollows = s.clockOn && s.steadyClockRate == 0.0;
+        if (s.clockOn && !clockFollows) clock(e, io, n, s, plans);
+
+        // Read ahead: while no fade runs and both lines hold all of the chunk's outputs before
+        // it starts (the read heads a chunk or more behind the feedback heads), the outputs are
+        // read now, and the gate envelopes follow them in the input side's loop, beside its
+        // recursions rather than after them.
+        const bool fading = fadeRuns(e);
+        const bool readAhead = !fading && !clockFollows && n > 0 && blockRun(e.line_, plans, 0, n) == n;
+        if (readAhead) {
+            readLine(e.line_[kLeft], plans[kLeft], io.yL, 0, n);
+            readLine(e.line_[kRight], plans[kRight], io.yR, 0, n);
+        }
+
         // Input side: filter at the input, anti-alias filter, drive and envelopes, modulation.
         double primeL = 0.0, primeR = 0.0;
-        inputSide(e, io, n, s, primeL, primeR);
+        inputSide(e, io, n, s, readAhead, primeL, primeR);
         if (!s.driveOn) e.drive_.keepWindow(io.lineL + kHistory, io.lineR + kHistory, c.run(kDriveGain), n);
         if (n > 0) {
             e.lastLineInput_[kLeft] = primeL;
@@ -799,14 +841,13 @@ struct Engine::Chain {
             else if (mute.value != 1.0) mutes<false>(line, n, mute);
         }
 
-        // Clock: the ticks of the chunk.
-        ClockPlan* plans[2] = {nullptr, nullptr};
-        if (s.clockOn) clock(e, io, n, s, plans);
+        // Clock: the ticks of a chunk whose rates follow the modulation.
+        if (clockFollows) clock(e, io, n, s, plans);
 
         // Feedback loop: delay lines, fades, filter in the loop, feedback network.
         io.fbL[0] = e.fb_[kLeft];
         io.fbR[0] = e.fb_[kRight];
-        const int32_t blockwise = feedbackLoop(e, io, n, s, plans);
+        const int32_t blockwise = feedbackLoop(e, io, n, s, plans, fading, readAhead);
         e.fb_[kLeft] = io.fbL[n];
         e.fb_[kRight] = io.fbR[n];
 
@@ -821,9 +862,10 @@ struct Engine::Chain {
             }
         }
 
-        // Gate envelopes on the faded outputs.
-        followGates(e.gate_[kLeft], e.gate_[kRight], io.yL, io.yR, io.gateL, io.gateR, n, e.gateAttack_,
-                    s.gateRelease);
+        // Gate envelopes on the faded outputs (unless the input side followed them).
+        if (!readAhead)
+            followGates(e.gate_[kLeft], e.gate_[kRight], io.yL, io.yR, io.gateL, io.gateR, n, e.gateAttack_,
+                        s.gateRelease);
 
         // Filter placement: what is heard.
         const double* heardL = io.yL;
