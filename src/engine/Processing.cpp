@@ -225,14 +225,22 @@ struct Engine::Chain {
     template <typename T>
     static bool key(const T* keyL, const T* keyR, int32_t n, double* key) {
         if (!keyL && !keyR) return false;
-        double any = 0.0;
-        for (int32_t i = 0; i < n; ++i) {
-            const double a = keyL ? std::fabs(finiteOrZero(static_cast<double>(keyL[i]))) : 0.0;
-            const double b = keyR ? std::fabs(finiteOrZero(static_cast<double>(keyR[i]))) : 0.0;
-            key[i] = std::max(a, b);
-            any = std::max(any, key[i]);
+        auto magnitude = [](T v) { return std::fabs(finiteOrZero(static_cast<double>(v))); };
+        int heard = 0;
+        if (keyL && keyR) {
+            for (int32_t i = 0; i < n; ++i) {
+                key[i] = std::max(magnitude(keyL[i]), magnitude(keyR[i]));
+                heard |= key[i] != 0.0;
+            }
+        } else {
+            // One channel: its magnitude is the larger of it and the silent one's 0.
+            const T* one = keyL ? keyL : keyR;
+            for (int32_t i = 0; i < n; ++i) {
+                key[i] = magnitude(one[i]);
+                heard |= key[i] != 0.0;
+            }
         }
-        return any != 0.0;
+        return heard != 0;
     }
 
     // ---- smoothing
