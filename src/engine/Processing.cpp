@@ -9,8 +9,9 @@
 //                    cutoff factor); all that depends only on the input, in one loop
 //   line inputs      the mutes
 //   clock            the clocked lines' ticks for the chunk: how many fall in each sample, where
+//                    (before the input side when the rate holds)
 //   feedback loop    delay lines, fades, the filter in the loop, feedback network
-//   gate envelopes   on the faded line outputs
+//   gate envelopes   on the faded line outputs (in the input side when they were read ahead)
 //   listening filter the filter on what is heard only
 //   look-ahead       what is heard leaves 1 ms after the gate saw it
 //   wet              gate, polarity, pan, mix
@@ -22,9 +23,13 @@
 // output becomes its input a sample later), but while the read heads are further behind than
 // a run of samples, the run's outputs are all in the buffers before it starts: the loop then
 // reads the whole run, forms its feedback, and writes the whole run (block-wise), and only
-// while a fade is running or a line is shorter than that does it go sample by sample.
+// while a fade is running or a line is shorter than that does it go sample by sample. When the
+// whole chunk is such a run and the clock's ticks do not follow the modulation, the chunk's
+// line outputs are read (and a steady clock's ticks planned) before the input side, so that the
+// gate envelopes can follow them in the input side's loop.
 // Recursions that do not depend on each other share a loop (the anti-alias filter, the
-// envelopes, the drive window, the LFO), because each run alone would wait on its own chain.
+// envelopes, the drive window, the LFO, the gate envelopes), because each run alone would wait
+// on its own chain.
 //
 // Stages whose output nobody reads in a chunk are not run, but their state moves on exactly
 // as if they had been: the LFO phase while neither the clock nor the filter reads the
