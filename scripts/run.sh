@@ -4,7 +4,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh"
+# The release flags (-O3): the plug-in a musician runs is the optimised one.
+"$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Release
 mkdir -p "$HOME/.vst"
 cp "$root/build/Vantel.so" "$HOME/.vst/Vantel.so"
 echo "Installed $HOME/.vst/Vantel.so"

@@ -90,35 +90,90 @@ struct ClockedDelay {
         taken[3] = y;
     }
 
-    // One output sample at clock rate v: zero, one or two ticks, then the output.
-    double step(double v, double* slots, int32_t length, int32_t& write, int32_t& feedbackHead, int32_t& readHead) {
+    // Ticks in one output sample: two at most while the rate is at most 2, and a third when
+    // the pending tick's time rounds to nothing (the phase within an ulp of 1) at rate 2.
+    static constexpr int kMaxTicks = 3;
+
+    // What one output sample does at a clock rate: how many ticks fall in it,
+    // where each falls between the previous output sample (0) and this one (1), and where
+    // the output is read between the two middle slots taken (p).
+    struct Ticks {
+        int count;
+        double t[kMaxTicks];
+        double p;
+    };
+
+    // The ticks of one output sample at clock rate v; the phase and rate move on.
+    Ticks plan(double v) {
         if (!(v >= kMinRate)) v = kMinRate;  // also NaN
         if (v > kMaxRate) v = kMaxRate;
         // A new rate keeps the time to the pending tick: (1 - p) / v_old samples.
         const double p0 = 1.0 - (1.0 - phase) * v / rate;
         double p = p0 + v;
         double u = 1.0 - p0;
-        while (p >= 1.0) {
+        Ticks ticks{0, {0.0, 0.0, 0.0}, 0.0};
+        while (p >= 1.0 && ticks.count < kMaxTicks) {
             p -= 1.0;
-            // The tick's place between the previous output sample (0) and this one (1).
-            const double t = u / v;
-            const double t2 = t * t;
-            const double t3 = t * t * t;
-            const Pair w = catmullRom(written, t, t2, t3);
-            slots[write] = w[0];
-            slots[feedbackHead] += w[1];
-            taken[0] = taken[1];
-            taken[1] = taken[2];
-            taken[2] = taken[3];
-            taken[3] = slots[readHead];
-            if (++readHead == length) readHead = 0;
-            if (++feedbackHead == length) feedbackHead = 0;
-            if (++write == length) write = 0;
+            ticks.t[ticks.count++] = u / v;
             u += 1.0;
         }
+        ticks.p = p;
         phase = p;
         rate = v;
-        return catmullRom(taken, p);
+        return ticks;
+    }
+
+    // plan() for n samples at the rates v[0..n): the places of their ticks go to t in order,
+    // the count of ticks through sample i to upTo[i], where sample i's output is read to p[i].
+    // Returns the count of ticks.
+    int32_t planRun(const double* v, int32_t n, double* t, int32_t* upTo, double* p) {
+        int32_t k = 0;
+        double ph = phase, r = rate;
+        for (int32_t i = 0; i < n; ++i) {
+            double vi = v[i];
+            if (!(vi >= kMinRate)) vi = kMinRate;  // also NaN
+            if (vi > kMaxRate) vi = kMaxRate;
+            const double p0 = 1.0 - (1.0 - ph) * vi / r;
+            double q = p0 + vi;
+            double u = 1.0 - p0;
+            for (int count = 0; q >= 1.0 && count < kMaxTicks; ++count) {
+                q -= 1.0;
+                t[k++] = u / vi;
+                u += 1.0;
+            }
+            upTo[i] = k;
+            p[i] = q;
+            ph = q;
+            r = vi;
+        }
+        phase = ph;
+        rate = r;
+        return k;
+    }
+
+    // One tick at t: the histories interpolated into the line at the write and feedback
+    // heads, the slot at the read head taken, the heads moved on.
+    void tick(double t, double* slots, int32_t length, int32_t& write, int32_t& feedbackHead, int32_t& readHead) {
+        const Pair w = catmullRom(written, t, t * t, t * t * t);
+        slots[write] = w[0];
+        slots[feedbackHead] += w[1];
+        taken[0] = taken[1];
+        taken[1] = taken[2];
+        taken[2] = taken[3];
+        taken[3] = slots[readHead];
+        if (++readHead == length) readHead = 0;
+        if (++feedbackHead == length) feedbackHead = 0;
+        if (++write == length) write = 0;
+    }
+
+    // The output between the slots taken, at p.
+    double output(double p) const { return catmullRom(taken, p); }
+
+    // One output sample at clock rate v: its ticks, then the output.
+    double step(double v, double* slots, int32_t length, int32_t& write, int32_t& feedbackHead, int32_t& readHead) {
+        const Ticks ticks = plan(v);
+        for (int k = 0; k < ticks.count; ++k) tick(ticks.t[k], slots, length, write, feedbackHead, readHead);
+        return output(ticks.p);
     }
 };
 

@@ -11,10 +11,13 @@
 //                                    (after the anti-alias filter when VcoOn is on); the envelope
 //                                    followers take dL, dR before the next call:
 //                                    if Drive > 0: drive.apply(dL, dR)
+//   a run of n samples, Drive 0      drive.keepWindow(dL, dR, driveGain, n)  the same rings
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+
+#include "Smoother.h"
 
 namespace engine {
 
@@ -69,6 +72,19 @@ struct Drive {
         ring[1][index] = std::fabs(dR) * driveGain;
         sum[1] += ring[1][index];
         index = (index + 1) & (window - 1);
+    }
+
+    // n samples of window with nobody reading the gains (the drive is off): only the last N
+    // values stay in the rings, so only those are written, where step() would have put them.
+    // The sums are rebuilt as a block start does; nothing reads them before the next one.
+    void keepWindow(const double* dL, const double* dR, ControlRun driveGain, int32_t n) {
+        const int32_t mask = window - 1;
+        for (int32_t i = n > window ? n - window : 0; i < n; ++i) {
+            ring[0][(index + i) & mask] = std::fabs(dL[i]) * driveGain[i];
+            ring[1][(index + i) & mask] = std::fabs(dR[i]) * driveGain[i];
+        }
+        index = (index + n) & mask;
+        beginBlock();
     }
 
     // 1 - a/4 up to a window mean a = 2, 1/a beyond.

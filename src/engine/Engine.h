@@ -16,6 +16,7 @@
 #include "EngineTables.h"
 #include "EnvelopeFollower.h"
 #include "FeedbackMix.h"
+#include "InstructionSet.h"
 #include "InputMeter.h"
 #include "Lfo.h"
 #include "NoteTables.h"
@@ -176,6 +177,8 @@ public:
     // The random LFO shape's generator starts from this seed, now and after every reset
     // (tests make runs repeatable).
     void seedRandom(uint32_t seed) { lfo_.random.seed(seed); }
+    // The compile of the processing code this engine runs (InstructionSet.h).
+    InstructionSet instructionSet() const { return isa_; }
 
 private:
     // The plain per-sample loop the tests hold the fast one against.
@@ -185,14 +188,18 @@ private:
     // threads may change between blocks, taken as one consistent set.
     struct BlockSettings;
 
-    // The loop in chunks of at most kChunk frames (Engine.cpp tells how).
+    // The loop runs in chunks of at most kChunk frames, each as a sequence of passes over
+    // the chunk (Processing.cpp tells how); Chain holds the passes, Chunk what flows between
+    // them, Controls the smoothed controls' values across a chunk.
     static constexpr int kChunk = 256;
     struct Chunk;
-    struct Glides;
-    template <int Placement, int ClockKind, int ReverbKind, bool DriveOn>
-    void runChunk(Chunk& io, int32_t n, const BlockSettings& s, Glides& g);
-    using ChunkRunner = void (Engine::*)(Chunk&, int32_t, const BlockSettings&, Glides&);
-    static ChunkRunner runnerFor(int placement, int clock, int reverb, bool drive);
+    struct Controls;
+    struct Chain;
+    struct ChunkDeleter {
+        void operator()(Chunk* chunk) const;
+    };
+    using ChunkPtr = std::unique_ptr<Chunk, ChunkDeleter>;
+    static ChunkPtr newChunk();
 
     template <typename T>
     void processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
@@ -250,6 +257,9 @@ private:
     Relaxed<int32_t> bypass_{0};
     Relaxed<int32_t> hostTimeFlag_{0};
 
+    // The compile of the processing code this engine runs, chosen at construction.
+    const InstructionSet isa_;
+
     // ---- state of sound ----
     DelayLine line_[2];
     double fb_[2] = {0.0, 0.0};  // last sample's feedback signals
@@ -266,7 +276,7 @@ private:
     AntiAliasFilter antiAlias_;
     ClockedDelay clock_[2];
     Reverb reverb_;
-    std::unique_ptr<Chunk> chunk_;  // the loop's scratch, allocated with the engine
+    ChunkPtr chunk_;  // the loop's scratch, allocated with the engine
     // Each line's last input before the drive gain, which primes the anti-alias filter
     // while the clock mode is off.
     double lastLineInput_[2] = {0.0, 0.0};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Smoother.h"
@@ -59,6 +60,32 @@ struct GateEnvelope {
     }
 };
 
+// Both gate envelopes side by side, one lane each (each lane gets the arithmetic of follow()).
+using GatePair = double __attribute__((vector_size(16)));
+
+// One sample of both gate envelopes e on the faded line outputs yL, yR.
+inline GatePair followGatePair(GatePair e, double yL, double yR, GatePair attack, GatePair release) {
+    const GatePair magnitude = {std::fabs(yL), std::fabs(yR)};
+    const GatePair coefficient = magnitude < e ? release : attack;
+    e = e + (magnitude - e) * coefficient;
+    return e + 1e-30 - 1e-30;  // denormal flush
+}
+
+// Both gate envelopes over a run of faded line outputs; the envelopes of every sample go to
+// envL, envR.
+inline void followGates(GateEnvelope& left, GateEnvelope& right, const double* yL, const double* yR, double* envL,
+                        double* envR, int32_t n, double attack, double release) {
+    GatePair e = {left.envelope, right.envelope};
+    const GatePair up = {attack, attack}, down = {release, release};
+    for (int32_t i = 0; i < n; ++i) {
+        e = followGatePair(e, yL[i], yR[i], up, down);
+        envL[i] = e[0];
+        envR[i] = e[1];
+    }
+    left.envelope = e[0];
+    right.envelope = e[1];
+}
+
 // Delays what is heard by 1 ms so that the gate envelope, which sees the echo at once,
 // opens before the echo arrives. The feedback path is not delayed.
 struct LookAhead {
@@ -94,6 +121,55 @@ struct LookAhead {
         right = oldRight;
         if (++index == length) index = 0;
     }
+
+    // The longest ring, at 200 kHz.
+    static constexpr int32_t kMaxLength = 200;
+
+    // exchange() for n samples of each side in place.
+    void exchange(double* left, double* right, int32_t n) {
+        if (n > length && length > kMaxLength) {
+            for (int32_t i = 0; i < n; ++i) exchange(left[i], right[i]);
+            return;
+        }
+        exchangeSide(ring[0].data(), left, n);
+        exchangeSide(ring[1].data(), right, n);
+        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % length);
+    }
+
+private:
+    // In stretches between the ring's ends: at most two for what the run meets in the ring,
+    // two for what it leaves there.
+    void exchangeSide(double* r, double* x, int32_t n) const {
+        const std::size_t slot = sizeof(double);
+        if (n <= length) {
+            // Each sample swaps with the slot it lands in; no slot is met twice.
+            const int32_t first = std::min(n, length - index);
+            swapRun(r + index, x, first);
+            swapRun(r, x + first, n - first);
+            return;
+        }
+        // Longer than the ring: the first `length` samples out are the ring's, oldest first,
+        // the rest are the run's own, `length` later; the ring keeps the run's last `length`.
+        double leaving[kMaxLength];
+        const int32_t older = length - index;
+        std::memcpy(leaving, r + index, slot * static_cast<std::size_t>(older));
+        std::memcpy(leaving + older, r, slot * static_cast<std::size_t>(index));
+        const int32_t at = static_cast<int32_t>((index + static_cast<int64_t>(n - length)) % length);
+        const double* kept = x + (n - length);
+        const int32_t toEnd = length - at;
+        std::memcpy(r + at, kept, slot * static_cast<std::size_t>(toEnd));
+        std::memcpy(r, kept + toEnd, slot * static_cast<std::size_t>(at));
+        std::memmove(x + length, x, slot * static_cast<std::size_t>(n - length));
+        std::memcpy(x, leaving, slot * static_cast<std::size_t>(length));
+    }
+
+    static void swapRun(double* a, double* b, int32_t n) {
+        for (int32_t i = 0; i < n; ++i) {
+            const double t = a[i];
+            a[i] = b[i];
+            b[i] = t;
+        }
+    }
 };
 
 // Pulls the wet signal down while the key input is above the threshold.
@@ -111,6 +187,17 @@ struct Ducker {
     double gain(double threshold) const {
         if (envelope <= threshold) return 1.0;
         return threshold / std::max(envelope, kFloor);
+    }
+
+    // follow() and gain() for n key samples; the gains go to `gains`.
+    void follow(const double* key, double* gains, int32_t n, double attack, double release, double threshold) {
+        double e = envelope;
+        for (int32_t i = 0; i < n; ++i) {
+            const double coefficient = key[i] >= e ? attack : release;
+            e = flushDenormal(e + (key[i] - e) * coefficient);
+            gains[i] = e <= threshold ? 1.0 : threshold / std::max(e, kFloor);
+        }
+        envelope = e;
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Relaxed.h"
@@ -56,11 +57,85 @@ struct InputMeter {
         widen(1, ring[1][index]);
     }
 
+    // push() for n samples of each channel. The held range is read before the run and
+    // written after it, not once per sample: a query from another thread meanwhile may see
+    // the run's peaks a run later, or the run's peaks again after it restarted the range.
+    void push(const double* left, const double* right, int32_t n) {
+        if (n <= 0) return;
+        pushChannel(0, left, n);
+        pushChannel(1, right, n);
+        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % window);
+    }
+
     void widen(int c, float v) {
         if (v > maximum[c])
             maximum[c] = v;
         else if (v < minimum[c])
             minimum[c] = v;
+    }
+
+    // The range widened by v[0..n), eight values side by side, then the lanes together. The
+    // order does not change a bit: no value is a NaN (the input counts them as silence), so a
+    // larger maximum is a larger value, and a zero never replaces the range's own (its
+    // maximum and minimum start at +0 and only ever move away from it).
+    static void widenByAll(const float* v, int32_t n, float& low, float& high) {
+        using Lanes = float __attribute__((vector_size(32)));
+        constexpr int kLanes = 8;
+        int32_t i = 0;
+        if (n >= kLanes) {
+            Lanes lo = {low, low, low, low, low, low, low, low}, hi = {high, high, high, high, high, high, high, high};
+            for (; i + kLanes <= n; i += kLanes) {
+                Lanes x;
+                std::memcpy(&x, v + i, sizeof x);
+                hi = x > hi ? x : hi;
+                lo = x < lo ? x : lo;
+            }
+            for (int k = 0; k < kLanes; ++k) {
+                high = hi[k] > high ? hi[k] : high;
+                low = lo[k] < low ? lo[k] : low;
+            }
+        }
+        for (; i < n; ++i) {
+            high = v[i] > high ? v[i] : high;
+            low = v[i] < low ? v[i] : low;
+        }
+    }
+
+    // One channel of push(): sample i is stored at index + i and the sample at index + i + 1
+    // leaves the ring (all slots counted round the ring).
+    void pushChannel(int c, const double* x, int32_t n) {
+        float* r = ring[c].data();
+        const float oldLow = minimum[c].load(), oldHigh = maximum[c].load();
+        float low = oldLow, high = oldHigh;
+        // The held range never leaves 0 (it starts and restarts there), so widening it by a
+        // value is taking the larger maximum and the smaller minimum.
+        auto widenBy = [&low, &high](float v) {
+            high = v > high ? v : high;
+            low = v < low ? v : low;
+        };
+        // What leaves the ring: first the slots it held before the run (the samples up to
+        // the window's end), then the run's own samples, one window late.
+        const int32_t fromRing = std::min(n, window - 1);
+        for (int32_t i = 0, at = index + 1 == window ? 0 : index + 1; i < fromRing;) {
+            const int32_t run = std::min(fromRing - i, window - at);
+            widenByAll(r + at, run, low, high);
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        for (int32_t i = window - 1; i < n; ++i) widenBy(static_cast<float>(x[i + 1 - window]));
+        // The ring keeps the last `window` samples of the run.
+        for (int32_t i = n > window ? n - window : 0,
+                     at = static_cast<int32_t>((index + static_cast<int64_t>(n > window ? n - window : 0)) % window);
+             i < n;) {
+            const int32_t run = std::min(n - i, window - at);
+            for (int32_t j = 0; j < run; ++j) r[at + j] = static_cast<float>(x[i + j]);
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        // Stored only when widened, so that a range the editor restarted meanwhile stays
+        // restarted unless this run has a new peak.
+        if (high != oldHigh) maximum[c] = high;
+        if (low != oldLow) minimum[c] = low;
     }
 
     // Each channel's peak since the last query; the held range then restarts from 0.

@@ -11,7 +11,8 @@
 //   block start       lfo.beginBlock(phaseStep)              the increment for the whole block
 //                     lfo.lockToSong(hasPos, ppq, num, den)  only in LfoMode 2, after beginBlock
 //   per sample        lfo.step(tables, wave, offset)         after the envelopes (loop step 7);
-//                     then read lfo.out[kLeft], lfo.out[kRight]
+//                     then read lfo.out[kLeft], lfo.out[kRight]; while nothing reads them and
+//                     the shape is memoryless, lfo.advance() for all but the last sample
 // `offset` is the smoothed LROffset phase offset in radians; `num` and `den` are the
 // note values themselves (lfoNumerators[...], noteDenominators[...]), not positions.
 #pragma once
@@ -143,8 +144,16 @@ struct Lfo {
         }
         prevPhase[0] = psiL;
         prevPhase[1] = psiR;
-        phase = math::wrapPhase(phase + delta);
+        advance();
     }
+
+    // The phase alone moves on, as step() moves it. While nothing reads the outputs and the
+    // shape has no memory (sine, triangle), a run of samples needs only this, and a step()
+    // for its last sample leaves the outputs and previous phases as a step per sample would.
+    void advance() { phase = math::wrapPhase(phase + delta); }
+
+    // True when the shape's outputs depend on the current phase alone.
+    static bool isMemoryless(int wave) { return wave != kSquare && wave != kSaw && wave != kRandom; }
 
 private:
     // The sine table read without interpolation. A wrapped phase puts the index in 0..999;

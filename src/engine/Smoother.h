@@ -5,6 +5,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 
 #include "Relaxed.h"
 
@@ -50,6 +51,25 @@ enum SmoothedControl : int {
     kVcoMod,
     kDriveGain,
     kSmoothedCount
+};
+
+// One smoothed control's values across a run of samples, as the processing passes read it:
+// one value for every sample while the control rests, one per sample while it glides.
+struct ControlRun {
+    const double* values;  // gliding: one per sample; resting: the value itself
+    int32_t mask;          // -1 gliding, 0 resting
+    double value;          // resting: the value (held by value, so a loop keeps it in a register)
+
+    static ControlRun resting(const double& v) { return {&v, 0, v}; }
+    static ControlRun gliding(const double* perSample) { return {perSample, -1, 0.0}; }
+
+    // For a loop compiled for one case (vectorisable either way).
+    template <bool Gliding>
+    double at(int32_t i) const {
+        return Gliding ? values[i] : value;
+    }
+    // For a loop that serves both.
+    double operator[](int32_t i) const { return values[i & mask]; }
 };
 
 struct SmoothedControls {

@@ -285,6 +285,13 @@ bool QEL::getProductString(char* text) {
     return true;
 }
 
+VstIntPtr QEL::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+    (void)opt;
+    if (index != kInstructionSetQuery || !ptr || value < 8) return 0;
+    vst::copyString(static_cast<char*>(ptr), engine::nameOf(engine_.instructionSet()), 7);
+    return 1;
+}
+
 void QEL::setRouting(const ChannelRouting& r) {
     inLeft_ = r.inLeft;
     inRight_ = r.inRight;

@@ -49,6 +49,11 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 0; }
+    // effVendorSpecific with index kInstructionSetQuery: the name of the compile of the
+    // processing code this instance runs ("SSE2" or "AVX2") into ptr, a buffer of `value`
+    // bytes (at least 8); answers 1. Anything else answers 0, as before.
+    static constexpr VstInt32 kInstructionSetQuery = vstFourCC('V', 'i', 's', 'a');
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     VstInt32 getPlugCategory() override { return 0; }
     bool canParameterBeAutomated(VstInt32 index) override {
         (void)index;

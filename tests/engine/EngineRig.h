@@ -6,6 +6,8 @@
 #include <cmath>
 #include <utility>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "Engine.h"
@@ -13,6 +15,33 @@
 namespace enginetest {
 
 using Signal = std::vector<double>;
+
+// Engines constructed while one of these lives run the given compile of the processing code
+// (the engine reads VANTEL_ISA once, at construction); the variable is restored after.
+class ForcedInstructionSet {
+public:
+    explicit ForcedInstructionSet(engine::InstructionSet set) {
+        if (const char* old = std::getenv(kVariable)) saved_ = old, hadOne_ = true;
+        setenv(kVariable, set == engine::InstructionSet::kAvx2 ? "avx2" : "sse2", 1);
+    }
+    ~ForcedInstructionSet() {
+        if (hadOne_) setenv(kVariable, saved_.c_str(), 1);
+        else unsetenv(kVariable);
+    }
+    ForcedInstructionSet(const ForcedInstructionSet&) = delete;
+    ForcedInstructionSet& operator=(const ForcedInstructionSet&) = delete;
+
+private:
+    static constexpr const char* kVariable = "VANTEL_ISA";
+    std::string saved_;
+    bool hadOne_ = false;
+};
+
+// Every compile of the processing code this CPU can run.
+inline std::vector<engine::InstructionSet> runnableInstructionSets() {
+    if (engine::cpuHasAvx2()) return {engine::InstructionSet::kSse2, engine::InstructionSet::kAvx2};
+    return {engine::InstructionSet::kSse2};
+}
 
 // How close measured sound must come to what a test derives.
 namespace tol {

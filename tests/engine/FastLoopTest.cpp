@@ -1,6 +1,7 @@
-// The engine's loop is arranged for speed (variants per block, chunked passes, state in
-// locals); PlainLoop.h is the same chain written one stage after another. Both must give
-// the same samples, bit for bit, in both formats, for every combination of switches.
+// The engine's loop is arranged for speed (passes over chunks, stages skipped while nobody
+// reads them, state in locals) and compiled twice, for SSE2 and AVX2; PlainLoop.h is the same
+// chain written one stage after another. Every compile the CPU runs must give the plain
+// loop's samples, bit for bit, in both formats, for every combination of switches.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -29,12 +30,18 @@ void plainProcess(Engine& e, const T* inL, const T* inR, const T* key, T* outL, 
 
 template <typename T>
 void expectSameAsPlain(const Scene& scene) {
-    Engine fast, plain;
-    std::vector<T> fastL, fastR, plainL, plainR;
-    renderScene<T>(fast, scene, fastL, fastR);
+    Engine plain;
+    std::vector<T> plainL, plainR;
     renderScene<T>(plain, scene, plainL, plainR, plainProcess<T>);
-    EXPECT_TRUE(sameBits(fastL, plainL)) << scene.name << " left, " << sizeof(T) * 8 << " bit";
-    EXPECT_TRUE(sameBits(fastR, plainR)) << scene.name << " right, " << sizeof(T) * 8 << " bit";
+    for (engine::InstructionSet set : runnableInstructionSets()) {
+        const ForcedInstructionSet forced(set);
+        Engine fast;
+        ASSERT_EQ(fast.instructionSet(), set);
+        std::vector<T> fastL, fastR;
+        renderScene<T>(fast, scene, fastL, fastR);
+        EXPECT_TRUE(sameBits(fastL, plainL)) << scene.name << " left, " << sizeof(T) * 8 << " bit, " << nameOf(set);
+        EXPECT_TRUE(sameBits(fastR, plainR)) << scene.name << " right, " << sizeof(T) * 8 << " bit, " << nameOf(set);
+    }
 }
 
 TEST(FastLoop, BusyScenesGiveThePlainLoopsSamples) {
@@ -101,6 +108,77 @@ TEST(FastLoop, EveryVariantGivesThePlainLoopsSamples) {
                     expectSameAsPlain<double>(scene);
                     expectSameAsPlain<float>(scene);
                 }
+}
+
+// Stages that nobody reads are skipped and only their state moves on: the LFO while neither
+// the clock nor the filter reads it, the drive window while the drive is off, the ducker on a
+// silent key, the gate while no threshold can close it. Once something reads them they must
+// go on exactly where running them all along would have left them: the LFO's phase and the
+// memory of its square and random shapes, the drive window, the envelopes.
+TEST(FastLoop, IdleStagesResumeWhereTheyWouldHaveBeen) {
+    constexpr int kFrames = 9000, kWake = 4700;
+    constexpr int kBlocks[] = {256, 100, 1, 333, 64};
+    const Signal l = noise(kFrames, 7), r = noise(kFrames, 8), k = noise(kFrames, 9);
+    for (int wave = 0; wave < 5; ++wave) {
+        auto idle = [wave](Engine& e) {
+            shortLines(e, 7.0, 11.0);
+            e.setFeedbackGainTarget(kLeft, 0.6);
+            e.setFeedbackGainTarget(kRight, 0.5);
+            e.setVcoOn(true);
+            e.setVcoManual(0.3);     // a steady clock reads no modulation
+            e.setVcoModTarget(0.0);
+            e.setLfoWave(wave);
+            e.setLfoRate(3.7);
+            e.setModSourceTarget(0.4);
+            e.setDriveTarget(6.0, false);  // the window runs, the gain is not applied
+            e.setGateThresholdTarget(kLeft, 0.0);
+            e.setGateThresholdTarget(kRight, 0.0);
+            e.setDuckThreshold(0.2);
+            e.suspend();
+        };
+        auto wake = [](Engine& e) {
+            e.setFilterOn(true);
+            e.setFilterMode(1);
+            e.setCutoffModTarget(0.8);
+            e.setVcoModTarget(0.6);
+            e.setDriveTarget(6.0, true);
+            e.setGateThresholdTarget(kLeft, 0.05);
+            e.setGateThresholdTarget(kRight, 0.05);
+        };
+        auto render = [&](Engine& e, bool fast, std::vector<float>& outL, std::vector<float>& outR) {
+            std::vector<float> inL(l.begin(), l.end()), inR(r.begin(), r.end()), key(kFrames, 0.0f);
+            outL.assign(kFrames, 0.0f);
+            outR.assign(kFrames, 0.0f);
+            bool woken = false;
+            for (int at = 0, b = 0; at < kFrames; ++b) {
+                if (at >= kWake && !woken) {
+                    woken = true;
+                    wake(e);
+                    for (int i = at; i < kFrames; ++i) key[i] = static_cast<float>(0.5 * k[i]);
+                }
+                const int n = std::min(kBlocks[b % 5], (at < kWake ? kWake : kFrames) - at);
+                if (fast)
+                    e.process(inL.data() + at, inR.data() + at, key.data() + at, key.data() + at, outL.data() + at,
+                              outR.data() + at, n, {});
+                else
+                    engine::PlainLoop::process<float>(e, inL.data() + at, inR.data() + at, key.data() + at,
+                                                      key.data() + at, outL.data() + at, outR.data() + at, n, {});
+                at += n;
+            }
+        };
+        Engine plain;
+        idle(plain);
+        std::vector<float> plainL, plainR;
+        render(plain, false, plainL, plainR);
+        for (engine::InstructionSet set : runnableInstructionSets()) {
+            const ForcedInstructionSet forced(set);
+            Engine fast;
+            idle(fast);
+            std::vector<float> fastL, fastR;
+            render(fast, true, fastL, fastR);
+            EXPECT_TRUE(sameBits(fastL, plainL) && sameBits(fastR, plainR)) << "wave " << wave << ", " << nameOf(set);
+        }
+    }
 }
 
 // Mono output (one buffer named for both sides), in-place processing and missing channels

@@ -48,6 +48,16 @@ std::unique_ptr<Plugin> prepare(testhost::TestHost& host, Subject& subject, int 
     return plugin;
 }
 
+// Which compile of its processing code the plug-in runs, if it says (Vantel answers a
+// vendor-specific query with "SSE2" or "AVX2"); "-" for a plug-in that does not.
+std::string variantOf(Plugin& plugin) {
+    constexpr VstInt32 kInstructionSetQuery = vstFourCC('V', 'i', 's', 'a');
+    char text[16] = {};
+    if (plugin.dispatch(effVendorSpecific, kInstructionSetQuery, sizeof text, text) != 1) return "-";
+    text[sizeof text - 1] = 0;
+    return text;
+}
+
 // The demo signal, repeated to `frames`, on the main inputs; further inputs silent.
 struct BenchSignal {
     Channels<float> inputs, outputs;
@@ -157,7 +167,11 @@ int callgrindMode(Subject& main, Subject* other, int rate, int block, size_t fra
         run(*second, signal, frames, block);
         CALLGRIND_DUMP_STATS_AT("vantel bench: processing --vs");
     }
-    std::printf("Frames processed: %zu (%s, %d Hz, block %d)\n", frames, main.name.c_str(), rate, block);
+    std::printf("Frames processed: %zu (%s, %s code, %d Hz, block %d)\n", frames, main.name.c_str(),
+                variantOf(*plugin).c_str(), rate, block);
+    if (second)
+        std::printf("            --vs: %zu (%s, %s code, %d Hz, block %d)\n", frames, other->name.c_str(),
+                    variantOf(*second).c_str(), rate, block);
     if (!RUNNING_ON_VALGRIND)
         std::printf("Not running under valgrind: nothing was counted (see tools/vantel/README.md).\n");
     return 0;
@@ -219,9 +233,11 @@ int runBench(Args args, const std::string& self) {
                 auto plugin = prepare(host, main, rate, block);
                 auto second = versus ? prepare(host, other, rate, block) : nullptr;
                 if (!headed) {
-                    std::printf("%s (%s), program %s\n", main.name.c_str(), main.path.c_str(),
-                                program.empty() ? "as loaded" : program.c_str());
-                    if (versus) std::printf("   vs %s (%s)\n", other.name.c_str(), other.path.c_str());
+                    std::printf("%s (%s), program %s, %s code\n", main.name.c_str(), main.path.c_str(),
+                                program.empty() ? "as loaded" : program.c_str(), variantOf(*plugin).c_str());
+                    if (versus)
+                        std::printf("   vs %s (%s), %s code\n", other.name.c_str(), other.path.c_str(),
+                                    variantOf(*second).c_str());
                     std::printf("%d repeats of %.2f s; median cost per stereo frame, real-time factor = audio time / processing time\n",
                                 repeats, seconds);
                     std::printf("%7s %6s %10s %10s", "rate", "block", "ns/frame", "realtime");

@@ -1,0 +1,1060 @@
+// The engine's processing loop. A block runs in chunks of up to kChunk frames, and each chunk
+// as a sequence of passes over all of its samples, in the order of the signal path:
+//
+//   input            the host's samples as doubles, input gain; the key's magnitude
+//   smoothing        the controls still gliding, one value per sample
+//   meter            the input meter's rings and held range
+//   input side       filter coefficients and the filter at the input, the anti-alias filter,
+//                    drive window and envelope followers, drive, modulation (LFO, blend,
+//                    cutoff factor); all that depends only on the input, in one loop
+//   line inputs      the mutes
+//   clock            the clocked lines' ticks for the chunk: how many fall in each sample, where
+//                    (before the input side when the rate holds)
+//   feedback loop    delay lines, fades, the filter in the loop, feedback network
+//   gate envelopes   on the faded line outputs (in the input side when they were read ahead)
+//   listening filter the filter on what is heard only
+//   look-ahead       what is heard leaves 1 ms after the gate saw it
+//   wet              gate, polarity, pan, mix
+//   reverb, ducking, output and bypass, and the write into the host's buffers.
+//
+// A pass may follow another where the plain chain interleaves them sample by sample because
+// nothing flows back: the input side never hears the delay lines, and nothing after the
+// feedback signals is fed back. The one loop that cannot be cut is the feedback loop (a line's
+// output becomes its input a sample later), but while the read heads are further behind than
+// a run of samples, the run's outputs are all in the buffers before it starts: the loop then
+// reads the whole run, forms its feedback, and writes the whole run (block-wise), and only
+// while a fade is running or a line is shorter than that does it go sample by sample. When the
+// whole chunk is such a run and the clock's ticks do not follow the modulation, the chunk's
+// line outputs are read (and a steady clock's ticks planned) before the input side, so that the
+// gate envelopes can follow them in the input side's loop.
+// Recursions that do not depend on each other share a loop (the anti-alias filter, the
+// envelopes, the drive window, the LFO, the gate envelopes), because each run alone would wait
+// on its own chain.
+//
+// Stages whose output nobody reads in a chunk are not run, but their state moves on exactly
+// as if they had been: the LFO phase while neither the clock nor the filter reads the
+// modulation (its outputs and previous phases are those of the last sample), the drive
+// window while the drive is off (only its last N values stay), the ducker while the key is
+// silent and its envelope at rest, the gate's gains while no threshold can close it. A
+// clocked line at rate 1 with its phase at 0 has one tick per sample at t = 1 and reads
+// its output at p = 0: the tick positions are not computed per sample then.
+//
+// The samples are exactly those of running every stage once per sample in the order of the
+// signal path (the tests hold both compiles, SSE2 and AVX2, against such a loop). Some values
+// are read once per block that a plain loop would read per sample: the switches and
+// selectors (filter, clock, reverb, bypass, wave, placements), the polarity signs, the duck
+// threshold, ModSens, the EnvSpeed coefficients, VcoMan, RvbAmt, and which smoothed controls
+// glide. Others are read once per chunk: the targets of the gliding controls, the reverb's
+// damping coefficients, the time-changed flags (a flag raised during a chunk starts its fade
+// with the next one), and the meter's held range (read before a chunk, written after it when
+// it widened). A change made from another thread during a block is therefore heard a few
+// milliseconds later; changes made between blocks (the host's automation, programs) are heard
+// exactly where they are made.
+#include "Engine.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+namespace engine {
+
+namespace {
+
+// Keeps the reverb's recursions out of the denormal range when the wet signal is silent.
+constexpr double kWetOffset = 1e-15;
+// The reverb mode that sends the dry signal through the wet path ("out").
+constexpr int kReverbModeOut = 1;
+// Filter modes.
+constexpr int kFilterAtInput = 0;
+constexpr int kFilterInFeedback = 1;
+// The LFO mode that locks the phase to the song position.
+constexpr int kLfoModeSongLocked = 2;
+// The three newest clock history values that precede a chunk's line and feedback inputs.
+constexpr int kHistory = 3;
+// Below this many samples of room behind a read head the feedback loop goes sample by sample.
+constexpr int32_t kShortestRun = 16;
+
+// Filter placements as the loop knows them.
+enum Placement : int { kNoFilter, kFilterIn, kFilterFeedback, kFilterListen };
+enum ReverbRun : int { kReverbOff, kReverbSpring, kReverbPlate };
+// What the input side computes of the filter: nothing, the coefficients for a filter further
+// on, or the coefficients and the filter itself.
+enum InputFilter : int { kNoInputFilter, kCoefficientsOnly, kFilterAtInputSide };
+
+int clampIndex(int position, int count) { return position < 0 ? 0 : (position >= count ? count - 1 : position); }
+
+inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// A sample a host passes that is not a number (or is infinite) would stay in the delay
+// lines and envelopes for good; it counts as silence. (Written as a compare, which vectorises.)
+inline double finiteOrZero(double v) { return std::fabs(v) <= DBL_MAX ? v : 0.0; }
+
+// What reaches the host: a sample outside the normal numbers of the host's type is written
+// as 0. Below them lie the denormals, which hosts and the plug-ins after us would crawl
+// through (a gain resting just above 0 narrows to them in a 32-bit host); above them, the
+// infinities. The size is judged before narrowing, so that no denormal float is ever formed.
+template <typename T>
+inline T toHost(double v) {
+    const double m = std::fabs(v);
+    const bool normal = m >= static_cast<double>(std::numeric_limits<T>::min()) &&
+                        m <= static_cast<double>(std::numeric_limits<T>::max());
+    return normal ? static_cast<T>(v) : T(0);
+}
+
+// The same for a sum formed in the host's type (two normal floats can add up to a denormal).
+template <typename T>
+inline T normalOrZero(T v) {
+    const T m = std::fabs(v);
+    return m >= std::numeric_limits<T>::min() && m <= std::numeric_limits<T>::max() ? v : T(0);
+}
+
+// Into the host's buffers from `at`. A single buffer named for both sides receives the sum;
+// a 32-bit output is narrowed side by side and summed in float. A zero goes out as +0.
+template <typename T>
+void writeFrames(const double* left, const double* right, int32_t at, int32_t n, T* outL, T* outR) {
+    if (outL && outL == outR) {
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = normalOrZero(toHost<T>(left[i]) + toHost<T>(right[i]));
+        return;
+    }
+    if (outL)
+        for (int32_t i = 0; i < n; ++i) outL[at + i] = toHost<T>(left[i]);
+    if (outR)
+        for (int32_t i = 0; i < n; ++i) outR[at + i] = toHost<T>(right[i]);
+}
+
+// n slots of a circular buffer from `at` into `to`, and back.
+inline void readRing(const double* slots, int32_t length, int32_t at, double* to, int32_t n) {
+    const int32_t first = std::min(n, length - at);
+    std::memcpy(to, slots + at, sizeof(double) * static_cast<std::size_t>(first));
+    std::memcpy(to + first, slots, sizeof(double) * static_cast<std::size_t>(n - first));
+}
+
+inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
+    at += n;
+    return at >= length ? at - length : at;
+}
+
+// The clocked line's ticks for a chunk, on one side.
+struct ClockPlan {
+    static constexpr int kTicks = ClockedDelay::kMaxTicks * 256;
+    // One tick per sample at t = 1 and the output at p = 0: the rate is 1 and the phase 0.
+    bool unit;
+    int32_t upTo[256];  // ticks from the chunk's start through each sample
+    double p[256];      // where each sample's output is read
+    double t[kTicks];   // every tick's position, in order
+    // The slots taken: the line's four before the chunk in front, then one per tick.
+    double taken[4 + kTicks];
+};
+
+}  // namespace
+
+struct Engine::BlockSettings {
+    double dryToOutput, dryToReverb;
+    double fbSign[2], dlySign[2];
+    double duckThreshold;
+    double gateRelease, duckRelease;
+    double modSensGain, envCoefficient, vcoManual, reverbAmount;
+    // A clock rate that holds for the block (VcoMod depth resting at 0), else 0.
+    double steadyClockRate;
+    int placement, reverb, filterType, lfoWave;
+    bool clockOn, driveOn, bypass;
+};
+
+// The smoothed controls of a block: their current values, which of them still move (a
+// control whose glide step leaves it unchanged rests for the whole block), and while any
+// does, every control's value per sample of the chunk.
+struct Engine::Controls {
+    double now[kSmoothedCount];
+    int moving[kSmoothedCount];
+    int movingCount = 0;
+    alignas(64) double perSample[kSmoothedCount][kChunk];
+
+    bool gliding() const { return movingCount > 0; }
+    ControlRun run(int k) const {
+        return gliding() ? ControlRun::gliding(perSample[k]) : ControlRun::resting(now[k]);
+    }
+};
+
+// One chunk in double precision, between the passes.
+struct Engine::Chunk {
+    static_assert(kChunk == 256, "the clock plan is sized for 256 samples");
+    alignas(64) double rawL[kChunk], rawR[kChunk];  // the host's main input as given (bypass)
+    alignas(64) double xL[kChunk], xR[kChunk];      // the dry signal
+    alignas(64) double key[kChunk];                 // the louder key channel's magnitude
+    // Line inputs and feedback inputs, the clock histories' three values before the chunk in front.
+    alignas(64) double lineL[kHistory + kChunk], lineR[kHistory + kChunk];
+    alignas(64) double feedL[kHistory + kChunk], feedR[kHistory + kChunk];
+    // Feedback signals, the one before the chunk in front.
+    alignas(64) double fbL[1 + kChunk], fbR[1 + kChunk];
+    alignas(64) double yL[kChunk], yR[kChunk];        // line outputs after the fades
+    alignas(64) double heldL[kChunk], heldR[kChunk];  // before the fades (sample by sample, clock off)
+    alignas(64) double zL[kChunk], zR[kChunk];        // filtered line outputs
+    alignas(64) double gateL[kChunk], gateR[kChunk];  // gate envelopes
+    alignas(64) double mL[kChunk], mR[kChunk];        // modulation signals, for the clock rates
+    alignas(64) double svfF[kChunk], svfD[kChunk];    // filter coefficients f and damping
+    alignas(64) double wetL[kChunk], wetR[kChunk];    // wet pair, then the output pair
+    alignas(64) double duck[kChunk];
+    ClockPlan plan[2];
+    Controls controls;
+};
+
+void Engine::ChunkDeleter::operator()(Chunk* chunk) const { delete chunk; }
+
+Engine::ChunkPtr Engine::newChunk() { return ChunkPtr(new Chunk()); }
+
+// ------------------------------------------------------------------ the chain
+
+// The passes, as functions of the engine they run on. Each keeps the state it moves in
+// locals for its run (out of reach of the stores into buffers) and writes it back after.
+struct Engine::Chain {
+    // ---- input
+
+    // The host's samples as doubles, non-finite ones as silence, times the input gain; as
+    // given when bypassed. All of a chunk is read before any of it is written (in place).
+    template <bool Gliding, typename T>
+    static void input(const T* from, int32_t n, ControlRun gain, double* x, double* raw) {
+        if (!from) {
+            for (int32_t i = 0; i < n; ++i) x[i] = gain.at<Gliding>(i) * 0.0;
+            if (raw) std::fill(raw, raw + n, 0.0);
+            return;
+        }
+        if (raw)
+            for (int32_t i = 0; i < n; ++i) raw[i] = static_cast<double>(from[i]);
+        for (int32_t i = 0; i < n; ++i) x[i] = gain.at<Gliding>(i) * finiteOrZero(static_cast<double>(from[i]));
+    }
+
+    // The louder key channel's magnitude; false when the key is silent throughout.
+    template <typename T>
+    static bool key(const T* keyL, const T* keyR, int32_t n, double* key) {
+        if (!keyL && !keyR) return false;
+        auto magnitude = [](T v) { return std::fabs(finiteOrZero(static_cast<double>(v))); };
+        int heard = 0;
+        if (keyL && keyR) {
+            for (int32_t i = 0; i < n; ++i) {
+                key[i] = std::max(magnitude(keyL[i]), magnitude(keyR[i]));
+                heard |= key[i] != 0.0;
+            }
+        } else {
+            // One channel: its magnitude is the larger of it and the silent one's 0.
+            const T* one = keyL ? keyL : keyR;
+            for (int32_t i = 0; i < n; ++i) {
+                key[i] = magnitude(one[i]);
+                heard |= key[i] != 0.0;
+            }
+        }
+        return heard != 0;
+    }
+
+    // ---- smoothing
+
+    // Every gliding control one step per sample, side by side; the resting ones once for all.
+    static void smoothing(Engine& e, Controls& c, int32_t n) {
+        if (!c.gliding()) return;
+        const double step = e.smoothingStep_;
+        double target[kSmoothedCount], now[kSmoothedCount];
+        const int count = c.movingCount;
+        for (int j = 0; j < count; ++j) {
+            target[j] = e.controls_.target[c.moving[j]].load();
+            now[j] = c.now[c.moving[j]];
+        }
+        for (int32_t i = 0; i < n; ++i)
+            for (int j = 0; j < count; ++j) {
+                now[j] = glide(now[j], target[j], step);
+                c.perSample[c.moving[j]][i] = now[j];
+            }
+        for (int j = 0; j < count; ++j) c.now[c.moving[j]] = now[j];
+        bool moves[kSmoothedCount] = {};
+        for (int j = 0; j < count; ++j) moves[c.moving[j]] = true;
+        for (int k = 0; k < kSmoothedCount; ++k)
+            if (!moves[k]) std::fill(c.perSample[k], c.perSample[k] + n, c.now[k]);
+    }
+
+    // ---- input side
+
+    // Filter coefficients and the filter at the input, the anti-alias filter, drive window and
+    // envelope followers, drive, and (when something reads it) the modulation: every
+    // recursion that depends on the input only, in one loop. The line inputs before the
+    // mutes go to io.line; the modulation signals to io.m when the clock reads them.
+    template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn>
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
+                          double& primeL, double& primeR) {
+        const Controls& c = io.controls;
+        const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod),
+                         cutoffMod = c.run(kCutoffMod), driveGain = c.run(kDriveGain), lrOffset = c.run(kLrOffset),
+                         modSource = c.run(kModSource);
+        const EngineTables& tables = e.tables_;
+        StateVariableFilter svf = e.svf_;
+        // Copied into locals only where they run; otherwise left where they are.
+        std::conditional_t<AntiAlias, AntiAliasFilter, AntiAliasFilter&> antiAlias = e.antiAlias_;
+        std::conditional_t<DriveOn, engine::Drive, engine::Drive&> drive = e.drive_;
+        EnvelopeFollower followers = e.followers_;
+        Lfo lfo = e.lfo_;
+        ModulationSignals modulation = e.modulation_;
+        double* const lineL = io.lineL + kHistory;
+        double* const lineR = io.lineR + kHistory;
+        double dL = 0.0, dR = 0.0;
+        GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
+        const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
+
+        for (int32_t i = 0; i < n; ++i) {
+            // Filter coefficients (from last sample's cutoff factor and right modulation
+            // signal), and the filter itself when placed at the input.
+            if constexpr (Filter != kNoInputFilter) {
+                svf.computeCoefficients(tables, cutoff[i], modulation.cutoffFactor, resonance[i], resoMod[i],
+                                        modulation.m[kRight]);
+                io.svfF[i] = svf.f;
+                io.svfD[i] = svf.damping;
+            }
+            if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
+
+            // Delay-line input, band-limited for the clocked lines.
+            dL = io.xL[i];
+            dR = io.xR[i];
+            if constexpr (AntiAlias) antiAlias.process(dL, dR);
+
+            // Drive window and envelope followers (on |d| before the drive gain), then drive.
+            if constexpr (DriveOn) drive.step(dL, dR, driveGain[i]);
+            followers.step(dL, dR, s.modSensGain, s.envCoefficient);
+            if constexpr (DriveOn) {
+                primeL = dL;
+                primeR = dR;
+                drive.apply(dL, dR);
+            }
+            lineL[i] = dL;
+            lineR[i] = dR;
+
+            // Gate envelopes, when the line outputs were read ahead.
+            if (gates) {
+                gate = followGatePair(gate, io.yL[i], io.yR[i], gateAttack, gateRelease);
+                io.gateL[i] = gate[0];
+                io.gateR[i] = gate[1];
+            }
+
+            // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
+            if constexpr (Modulation) {
+                lfo.step(tables, s.lfoWave, lrOffset[i]);
+                modulation.mix(lfo.out, followers.env, modSource[i]);
+                if constexpr (Filter != kNoInputFilter) modulation.followCutoff(tables, cutoffMod[i]);
+                if (keepModulation) {
+                    io.mL[i] = modulation.m[kLeft];
+                    io.mR[i] = modulation.m[kRight];
+                }
+            }
+        }
+        if constexpr (!DriveOn) {
+            primeL = dL;
+            primeR = dR;
+        }
+
+        // Nobody read the modulation: the LFO moves on by the chunk (stepped through its last
+        // sample, or through every one when its shape remembers), and the signals are those
+        // of the last sample.
+        if constexpr (!Modulation) {
+            if (n > 0) {
+                if (Lfo::isMemoryless(s.lfoWave)) {
+                    for (int32_t i = 0; i < n - 1; ++i) lfo.advance();
+                    lfo.step(tables, s.lfoWave, lrOffset[n - 1]);
+                } else {
+                    for (int32_t i = 0; i < n; ++i) lfo.step(tables, s.lfoWave, lrOffset[i]);
+                }
+                modulation.mix(lfo.out, followers.env, modSource[n - 1]);
+            }
+        }
+        if (gates) {
+            e.gate_[kLeft].envelope = gate[0];
+            e.gate_[kRight].envelope = gate[1];
+        }
+        if constexpr (Filter != kNoInputFilter) e.svf_ = svf;
+        if constexpr (AntiAlias) e.antiAlias_ = antiAlias;
+        if constexpr (DriveOn) e.drive_ = drive;
+        e.followers_ = followers;
+        e.lfo_ = lfo;
+        e.modulation_ = modulation;
+    }
+
+    template <int Filter, bool AntiAlias>
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
+                          bool keepModulation, bool gates, double& primeL, double& primeR) {
+        if (modulation) {
+            if (s.driveOn) inputSide<Filter, AntiAlias, true, true>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, true, false>(e, io, n, s, keepModulation, gates, primeL, primeR);
+        } else {
+            if (s.driveOn) inputSide<Filter, AntiAlias, false, true>(e, io, n, s, false, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, false, false>(e, io, n, s, false, gates, primeL, primeR);
+        }
+    }
+
+    // `gates`: the line outputs of the chunk were read ahead, and the gate envelopes follow
+    // them here, beside the other recursions.
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL,
+                          double& primeR) {
+        // The filter reads the modulation (its cutoff factor and resonance), and so does a
+        // clock whose rate follows it.
+        const bool clockFollows = s.clockOn && s.steadyClockRate == 0.0;
+        const bool modulation = s.placement != kNoFilter || clockFollows;
+        const int filter = s.placement == kNoFilter ? kNoInputFilter
+                           : s.placement == kFilterIn ? kFilterAtInputSide
+                                                      : kCoefficientsOnly;
+        const int variant = filter * 2 + (s.clockOn ? 1 : 0);
+        switch (variant) {
+        case kNoInputFilter * 2:
+            return inputSide<kNoInputFilter, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        case kNoInputFilter * 2 + 1:
+            return inputSide<kNoInputFilter, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        case kCoefficientsOnly * 2:
+            return inputSide<kCoefficientsOnly, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        case kCoefficientsOnly * 2 + 1:
+            return inputSide<kCoefficientsOnly, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        case kFilterAtInputSide * 2:
+            return inputSide<kFilterAtInputSide, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        default:
+            return inputSide<kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+        }
+    }
+
+    // ---- line inputs
+
+    template <bool Gliding>
+    static void mutes(double* line, int32_t n, ControlRun mute) {
+        for (int32_t i = 0; i < n; ++i) line[i] *= mute.at<Gliding>(i);
+    }
+
+    // ---- clock
+
+    // The ticks of one side's clocked line for the chunk. A rate that holds (rates null) or one
+    // per sample from the side's modulation signal.
+    static void planClock(const EngineTables& tables, ClockedDelay& clock, ClockPlan& plan, double steadyRate,
+                          const double* m, double vcoManual, ControlRun vcoMod, int32_t n) {
+        plan.unit = false;
+        double v[kChunk];
+        if (m)
+            for (int32_t i = 0; i < n; ++i) v[i] = ClockedDelay::rateFor(tables, vcoManual, vcoMod[i], m[i]);
+        else
+            std::fill(v, v + n, steadyRate);
+        clock.planRun(v, n, plan.t, plan.upTo, plan.p);
+    }
+
+    static void clock(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* plans[2]) {
+        const bool follows = s.steadyClockRate == 0.0;
+        ClockedDelay* clocks[2] = {&e.clock_[kLeft], &e.clock_[kRight]};
+        for (int side = 0; side < 2; ++side) {
+            ClockPlan& plan = io.plan[side];
+            ClockedDelay& clock = *clocks[side];
+            plans[side] = &plan;
+            for (int j = 0; j < 4; ++j) plan.taken[j] = clock.taken[j];
+            // At rate 1 with the phase at 0 every sample has one tick at t = (1 - 0) / 1 and
+            // leaves the phase at 0 and the rate at 1.
+            plan.unit = !follows && s.steadyClockRate == 1.0 && clock.rate == 1.0 && clock.phase == 0.0;
+            if (plan.unit) continue;
+            planClock(e.tables_, clock, plan, s.steadyClockRate, follows ? (side == kLeft ? io.mL : io.mR) : nullptr,
+                      s.vcoManual, io.controls.run(kVcoMod), n);
+        }
+    }
+
+    // ---- feedback loop
+
+    // The feedback network's inputs to both lines for samples [a, b), from the feedback
+    // signals of the sample before each.
+    template <bool Gliding>
+    static void feedbackNetwork(Chunk& io, int32_t a, int32_t b, const Controls& c) {
+        const ControlRun gainL = c.run(kFbGainL), gainR = c.run(kFbGainR), panL = c.run(kFbPanL), panR = c.run(kFbPanR);
+        double* const feedL = io.feedL + kHistory;
+        double* const feedR = io.feedR + kHistory;
+        for (int32_t i = a; i < b; ++i) {
+            const double fb[2] = {io.fbL[i], io.fbR[i]};
+            const FeedbackInput f = feedbackInput(fb, gainL.at<Gliding>(i), gainR.at<Gliding>(i), panL.at<Gliding>(i),
+                                                  panR.at<Gliding>(i));
+            feedL[i] = f.left;
+            feedR[i] = f.right;
+        }
+    }
+
+    // The filter on a line pair for samples [a, b), with each sample's coefficients.
+    static void filterRun(StateVariableFilter& svf, const Chunk& io, const double* inL, const double* inR, double* outL,
+                          double* outR, int32_t a, int32_t b, int type) {
+        StateVariableFilter f = svf;
+        for (int32_t i = a; i < b; ++i) {
+            f.f = io.svfF[i];
+            f.damping = io.svfD[i];
+            double l = inL[i], r = inR[i];
+            f.process(l, r, type);
+            outL[i] = l;
+            outR[i] = r;
+        }
+        svf = f;
+    }
+
+    // The feedback signals for samples [a, b): what is fed back, with its polarity.
+    static void feedbackSignals(Chunk& io, const double* fedL, const double* fedR, int32_t a, int32_t b,
+                                const BlockSettings& s) {
+        const double signL = s.fbSign[kLeft], signR = s.fbSign[kRight];
+        for (int32_t i = a; i < b; ++i) {
+            io.fbL[i + 1] = fedL[i] * signL;
+            io.fbR[i + 1] = fedR[i] * signR;
+        }
+    }
+
+    // Samples [a, b) of one line, block-wise: every output is in the buffer before the run
+    // starts, so the run is read, then (after its feedback is formed) written.
+    static void readLine(DelayLine& line, ClockPlan* plan, double* y, int32_t a, int32_t b) {
+        if (!plan) {
+            readRing(line.buffer.data(), line.length, line.read, y + a, b - a);
+            line.read = advanced(line.read, b - a, line.length);
+            return;
+        }
+        // The slots the run's ticks take, then each sample's output between them.
+        const int32_t first = a > 0 ? (plan->unit ? a : plan->upTo[a - 1]) : 0;
+        const int32_t last = plan->unit ? b : plan->upTo[b - 1];
+        double* taken = plan->taken + 4;
+        readRing(line.buffer.data(), line.length, line.read, taken + first, last - first);
+        line.read = advanced(line.read, last - first, line.length);
+        if (plan->unit) {
+            // catmullRom(taken, 0) is taken[1] of the sample's window.
+            for (int32_t i = a; i < b; ++i) y[i] = plan->taken[i + 2];
+            return;
+        }
+        for (int32_t i = a; i < b; ++i) y[i] = catmullRom(plan->taken + plan->upTo[i], plan->p[i]);
+    }
+
+    // n inputs and feedback inputs into a line at its write and feedback heads, which move on.
+    // All inputs are stored before any feedback is added: the feedback head is a pre-delay
+    // behind the write head (or on it), so each slot still gets its input before its
+    // feedback, as one step after another has it.
+    static void storeRun(DelayLine& line, const double* in, const double* fed, int32_t n) {
+        double* const slots = line.buffer.data();
+        const int32_t length = line.length;
+        int32_t w = line.write, f = line.feedback;
+        for (int32_t i = 0; i < n;) {
+            const int32_t run = std::min({n - i, length - w, length - f});
+            for (int32_t j = 0; j < run; ++j) slots[w + j] = in[i + j];
+            for (int32_t j = 0; j < run; ++j) slots[f + j] += fed[i + j];
+            i += run;
+            w = advanced(w, run, length);
+            f = advanced(f, run, length);
+        }
+        line.write = w;
+        line.feedback = f;
+    }
+
+    static void writeLine(DelayLine& line, const ClockPlan* plan, const double* lineIn, const double* feed, int32_t a,
+                          int32_t b) {
+        if (!plan) {
+            // Input at the write head, then feedback at the feedback head: with no pre-delay
+            // the feedback lands on the fresh input, as the plain step has it.
+            storeRun(line, lineIn + kHistory + a, feed + kHistory + a, b - a);
+            return;
+        }
+        if (plan->unit) {
+            // One tick per sample at t = 1. What a tick stores depends on the histories alone,
+            // never on a slot, so the run's values are interpolated first, all side by side
+            // (catmullRom(.., 1, 1, 1) on each input's window: the same arithmetic per value),
+            // then stored as the plain line stores its inputs.
+            double in[kChunk], fed[kChunk];
+            for (int32_t i = a; i < b; ++i) {
+                in[i - a] = catmullRom(lineIn + i, 1.0, 1.0, 1.0);
+                fed[i - a] = catmullRom(feed + i, 1.0, 1.0, 1.0);
+            }
+            storeRun(line, in, fed, b - a);
+            return;
+        }
+        // Any other rate: each sample's ticks interpolate its window of the histories, all of
+        // the run's first, then they are stored in one go.
+        using Pair = ClockedDelay::Pair;
+        const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
+        double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
+        for (int32_t i = a, k = first; i < b; ++i) {
+            const int32_t end = plan->upTo[i];
+            if (k == end) continue;
+            const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
+                               {lineIn[i + 3], feed[i + 3]}};
+            for (; k < end; ++k) {
+                const double t = plan->t[k];
+                const Pair v = catmullRom(y, t, t * t, t * t * t);
+                in[k - first] = v[0];
+                fed[k - first] = v[1];
+            }
+        }
+        storeRun(line, in, fed, plan->upTo[b - 1] - first);
+    }
+
+    // How many samples from `a` both lines can run block-wise: the ticks of the run must not
+    // reach the slots that the run itself writes (the distance from read to feedback head).
+    static int32_t blockRun(const DelayLine (&lines)[2], ClockPlan* const plans[2], int32_t a, int32_t n) {
+        int32_t run = n - a;
+        for (int side = 0; side < 2; ++side) {
+            const DelayLine& line = lines[side];
+            int32_t room = line.feedback - line.read;
+            if (room < 0) room += line.length;
+            const ClockPlan* plan = plans[side];
+            if (!plan || plan->unit) {
+                run = std::min(run, room);
+                continue;
+            }
+            const int32_t before = a > 0 ? plan->upTo[a - 1] : 0;
+            if (run > 0 && plan->upTo[a + run - 1] - before <= room) continue;  // the whole run fits
+            int32_t fits = 0;
+            while (fits < run && plan->upTo[a + fits] - before <= room) ++fits;
+            run = fits;
+        }
+        return run;
+    }
+
+    // The feedback loop from sample `a`: delay lines (no fade runs, so their gains are 1),
+    // the filter in the loop and the feedback network, block-wise in runs as long as the
+    // lines allow. Returns where it stopped: the end, or where the room got too short.
+    // With readAhead the whole chunk's outputs were read before the input side: one run.
+    template <bool Gliding>
+    static int32_t feedbackLoopBlockwise(Engine& e, Chunk& io, int32_t a, int32_t n, const BlockSettings& s,
+                                         ClockPlan* const plans[2], bool readAhead) {
+        const bool filtered = s.placement == kFilterFeedback;
+        while (a < n) {
+            int32_t b = n;
+            if (!(readAhead && a == 0)) {
+                const int32_t run = blockRun(e.line_, plans, a, n);
+                if (run < std::min(kShortestRun, n - a)) break;
+                b = a + run;
+                // Delay lines: what the read heads deliver.
+                readLine(e.line_[kLeft], plans[kLeft], io.yL, a, b);
+                readLine(e.line_[kRight], plans[kRight], io.yR, a, b);
+            }
+            // Filter in the loop.
+            if (filtered) filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, a, b, s.filterType);
+            // Feedback signals, and the feedback network's inputs a sample later.
+            feedbackSignals(io, filtered ? io.zL : io.yL, filtered ? io.zR : io.yR, a, b, s);
+            feedbackNetwork<Gliding>(io, a, b, io.controls);
+            // Delay lines: the run's inputs and feedback.
+            writeLine(e.line_[kLeft], plans[kLeft], io.lineL, io.feedL, a, b);
+            writeLine(e.line_[kRight], plans[kRight], io.lineR, io.feedR, a, b);
+            a = b;
+        }
+        return a;
+    }
+
+    // A clocked line's histories after block-wise samples [0, a): the arrays' values.
+    static void keepHistories(ClockedDelay& clock, const ClockPlan& plan, const double* line, const double* feed,
+                              int32_t a) {
+        for (int j = 0; j < 4; ++j) clock.written[j] = ClockedDelay::Pair{line[a - 1 + j], feed[a - 1 + j]};
+        const int32_t ticks = plan.unit ? a : plan.upTo[a - 1];
+        for (int j = 0; j < 4; ++j) clock.taken[j] = plan.taken[ticks + j];
+    }
+
+    // The same, one sample after another: while a fade runs (its bottom moves the heads) or a
+    // line is too short for a run.
+    static void feedbackLoopPerSample(Engine& e, Chunk& io, int32_t from, int32_t n, const BlockSettings& s,
+                                      ClockPlan* const plans[2]) {
+        const Controls& c = io.controls;
+        const ControlRun gainL = c.run(kFbGainL), gainR = c.run(kFbGainR), panL = c.run(kFbPanL), panR = c.run(kFbPanR);
+        const bool filtered = s.placement == kFilterFeedback;
+        const double fade = e.fadeFactor_;
+        StateVariableFilter svf = e.svf_;
+        for (int32_t i = from; i < n; ++i) {
+            // Feedback network input from last sample's feedback signals.
+            const double fb[2] = {io.fbL[i], io.fbR[i]};
+            const FeedbackInput f = feedbackInput(fb, gainL[i], gainR[i], panL[i], panR[i]);
+            io.feedL[kHistory + i] = f.left;
+            io.feedR[kHistory + i] = f.right;
+            const double lineIn[2] = {io.lineL[kHistory + i], io.lineR[kHistory + i]};
+            const double feed[2] = {f.left, f.right};
+            double y[2];
+            for (int side = 0; side < 2; ++side) {
+                DelayLine& line = e.line_[side];
+                if (const ClockPlan* plan = plans[side]) {
+                    // Clocked: the histories take every input; the ticks the plan found.
+                    ClockedDelay& clock = e.clock_[side];
+                    clock.push(lineIn[side], feed[side]);
+                    if (plan->unit) {
+                        clock.tick(1.0, line.buffer.data(), line.length, line.write, line.feedback, line.read);
+                        y[side] = clock.output(0.0);
+                    } else {
+                        for (int32_t k = i > 0 ? plan->upTo[i - 1] : 0; k < plan->upTo[i]; ++k)
+                            clock.tick(plan->t[k], line.buffer.data(), line.length, line.write, line.feedback,
+                                       line.read);
+                        y[side] = clock.output(plan->p[i]);
+                    }
+                } else {
+                    y[side] = DelayLine::step(line.buffer.data(), line.length, line.write, line.feedback, line.read,
+                                              lineIn[side], feed[side]);
+                    (side == kLeft ? io.heldL : io.heldR)[i] = y[side];
+                }
+                // Delay-time fade; at the bottom of a fall the heads move to the time in force.
+                const bool waiting = e.timeChanged_[side].load(std::memory_order_acquire) != 0;
+                if (DelayLine::stepFade(line.fadeGain, waiting, fade)) {
+                    // Lowered before the time is read: a time stored meanwhile raises it again.
+                    e.timeChanged_[side].exchange(0, std::memory_order_acq_rel);
+                    e.placeLine(side);
+                }
+                y[side] *= line.fadeGain;
+            }
+            io.yL[i] = y[kLeft];
+            io.yR[i] = y[kRight];
+            // Filter in the loop: what is fed back.
+            double fedL = y[kLeft], fedR = y[kRight];
+            if (filtered) {
+                svf.f = io.svfF[i];
+                svf.damping = io.svfD[i];
+                svf.process(fedL, fedR, s.filterType);
+                io.zL[i] = fedL;
+                io.zR[i] = fedR;
+            }
+            io.fbL[i + 1] = fedL * s.fbSign[kLeft];
+            io.fbR[i + 1] = fedR * s.fbSign[kRight];
+        }
+        e.svf_ = svf;
+    }
+
+    // The feedback loop for the chunk; returns how many samples from the start ran
+    // block-wise (the rest ran sample by sample).
+    // Whether a fade runs in the chunk. The flags are read once per chunk: a time stored
+    // during the chunk starts its fade with the next.
+    static bool fadeRuns(const Engine& e) {
+        bool fading = false;
+        for (int side = 0; side < 2; ++side)
+            fading = fading || e.line_[side].fadeGain != 1.0 ||
+                     e.timeChanged_[side].load(std::memory_order_acquire) != 0;
+        return fading;
+    }
+
+    static int32_t feedbackLoop(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* const plans[2],
+                                bool fading, bool readAhead) {
+        // The clock histories' newest values before the chunk, in front of its inputs.
+        for (int side = 0; side < 2; ++side) {
+            double* line = side == kLeft ? io.lineL : io.lineR;
+            double* feed = side == kLeft ? io.feedL : io.feedR;
+            const ClockedDelay& clock = e.clock_[side];
+            for (int j = 0; j < kHistory; ++j) {
+                line[j] = clock.input(j + 1);
+                feed[j] = clock.feedback(j + 1);
+            }
+        }
+        int32_t blockwise = 0;
+        if (!fading)
+            blockwise = io.controls.gliding() ? feedbackLoopBlockwise<true>(e, io, 0, n, s, plans, readAhead)
+                                              : feedbackLoopBlockwise<false>(e, io, 0, n, s, plans, readAhead);
+        // Sample by sample the clocked lines keep their own histories, block-wise the arrays do.
+        if (blockwise > 0)
+            for (int side = 0; side < 2; ++side)
+                if (plans[side])
+                    keepHistories(e.clock_[side], *plans[side], side == kLeft ? io.lineL : io.lineR,
+                                  side == kLeft ? io.feedL : io.feedR, blockwise);
+        if (blockwise < n) feedbackLoopPerSample(e, io, blockwise, n, s, plans);
+        return blockwise;
+    }
+
+    // ---- after the loop
+
+    // What is heard for samples [0, n): the line outputs through the filter on what is heard.
+    template <bool Gliding>
+    static void wet(Chunk& io, int32_t n, const BlockSettings& s, const double* heardL, const double* heardR,
+                    bool gateMayClose) {
+        const Controls& c = io.controls;
+        const ControlRun thresholdL = c.run(kGateThresholdL), thresholdR = c.run(kGateThresholdR),
+                         panL = c.run(kDlyPanL), panR = c.run(kDlyPanR), mix = c.run(kMix);
+        const double signL = s.dlySign[kLeft], signR = s.dlySign[kRight], dryToReverb = s.dryToReverb;
+        for (int32_t i = 0; i < n; ++i) {
+            // Gate (squared) and polarity.
+            double pL = heardL[i], pR = heardR[i];
+            if (gateMayClose) {
+                const double tL = thresholdL.at<Gliding>(i), tR = thresholdR.at<Gliding>(i);
+                const double gainL = tL < GateEnvelope::kOffBelow || io.gateL[i] >= tL ? 1.0 : io.gateL[i] / tL;
+                const double gainR = tR < GateEnvelope::kOffBelow || io.gateR[i] >= tR ? 1.0 : io.gateR[i] / tR;
+                pL = gainL * gainL * pL;
+                pR = gainR * gainR * pR;
+            }
+            pL *= signL;
+            pR *= signR;
+            // Pan, mix.
+            const double wR = pL * panL.at<Gliding>(i) + pR * panR.at<Gliding>(i);
+            const double wL = pL + pR - wR;
+            const double m = mix.at<Gliding>(i);
+            const double dryShare = 1.0 - m;
+            io.wetL[i] = m * wL + dryShare * io.xL[i] * dryToReverb + kWetOffset;
+            io.wetR[i] = m * wR + dryShare * io.xR[i] * dryToReverb + kWetOffset;
+        }
+    }
+
+    // Output: the dry share, the ducked wet signal, the output gain (into the wet arrays).
+    // The sum returned stays 0 unless something went non-finite.
+    template <bool Gliding, bool Ducked>
+    static double output(Chunk& io, int32_t n, const BlockSettings& s) {
+        const Controls& c = io.controls;
+        const ControlRun mix = c.run(kMix), gain = c.run(kOutputGain);
+        const double dryToOutput = s.dryToOutput;
+        double guard = 0.0;
+        for (int32_t i = 0; i < n; ++i) {
+            const double dryShare = 1.0 - mix.at<Gliding>(i);
+            const double duck = Ducked ? io.duck[i] : 1.0;
+            const double left = (io.xL[i] * dryToOutput * dryShare + duck * io.wetL[i]) * gain.at<Gliding>(i);
+            const double right = (io.xR[i] * dryToOutput * dryShare + duck * io.wetR[i]) * gain.at<Gliding>(i);
+            guard += (left + right) * 0.0;
+            io.wetL[i] = left;
+            io.wetR[i] = right;
+        }
+        return guard;
+    }
+
+    // ---- the chunk
+
+    template <typename T>
+    static double chunk(Engine& e, Chunk& io, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
+                        T* outR, int32_t at, int32_t n, const BlockSettings& s) {
+        Controls& c = io.controls;
+        const bool gliding = c.gliding();
+
+        // Smoothing of the controls still on their way.
+        smoothing(e, c, n);
+
+        // Input: the host's samples, input gain; the key.
+        double* rawL = s.bypass ? io.rawL : nullptr;
+        double* rawR = s.bypass ? io.rawR : nullptr;
+        if (gliding) {
+            input<true>(inL ? inL + at : nullptr, n, c.run(kInputGain), io.xL, rawL);
+            input<true>(inR ? inR + at : nullptr, n, c.run(kInputGain), io.xR, rawR);
+        } else {
+            input<false>(inL ? inL + at : nullptr, n, c.run(kInputGain), io.xL, rawL);
+            input<false>(inR ? inR + at : nullptr, n, c.run(kInputGain), io.xR, rawR);
+        }
+        const bool keyHeard = key(keyL ? keyL + at : nullptr, keyR ? keyR + at : nullptr, n, io.key);
+
+        // Input meter.
+        e.meter_.push(io.xL, io.xR, n);
+
+        // A clock at one rate needs no modulation: its ticks are planned first.
+        ClockPlan* plans[2] = {nullptr, nullptr};
+        const bool clockFollows = s.clockOn && s.steadyClockRate == 0.0;
+        if (s.clockOn && !clockFollows) clock(e, io, n, s, plans);
+
+        // Read ahead: while no fade runs and both lines hold all of the chunk's outputs before
+        // it starts (the read heads a chunk or more behind the feedback heads), the outputs are
+        // read now, and the gate envelopes follow them in the input side's loop, beside its
+        // recursions rather than after them.
+        const bool fading = fadeRuns(e);
+        const bool readAhead = !fading && !clockFollows && n > 0 && blockRun(e.line_, plans, 0, n) == n;
+        if (readAhead) {
+            readLine(e.line_[kLeft], plans[kLeft], io.yL, 0, n);
+            readLine(e.line_[kRight], plans[kRight], io.yR, 0, n);
+        }
+
+        // Input side: filter at the input, anti-alias filter, drive and envelopes, modulation.
+        double primeL = 0.0, primeR = 0.0;
+        inputSide(e, io, n, s, readAhead, primeL, primeR);
+        if (!s.driveOn) e.drive_.keepWindow(io.lineL + kHistory, io.lineR + kHistory, c.run(kDriveGain), n);
+        if (n > 0) {
+            e.lastLineInput_[kLeft] = primeL;
+            e.lastLineInput_[kRight] = primeR;
+        }
+
+        // Line inputs: the mutes.
+        for (int side = 0; side < 2; ++side) {
+            const ControlRun mute = c.run(kMuteGainL + side);
+            double* line = (side == kLeft ? io.lineL : io.lineR) + kHistory;
+            if (gliding) mutes<true>(line, n, mute);
+            else if (mute.value != 1.0) mutes<false>(line, n, mute);
+        }
+
+        // Clock: the ticks of a chunk whose rates follow the modulation.
+        if (clockFollows) clock(e, io, n, s, plans);
+
+        // Feedback loop: delay lines, fades, filter in the loop, feedback network.
+        io.fbL[0] = e.fb_[kLeft];
+        io.fbR[0] = e.fb_[kRight];
+        const int32_t blockwise = feedbackLoop(e, io, n, s, plans, fading, readAhead);
+        e.fb_[kLeft] = io.fbL[n];
+        e.fb_[kRight] = io.fbR[n];
+
+        // While the clock is off its histories still take the inputs and what the lines give
+        // before the fades (block-wise no fade runs); only the last four stay.
+        if (!s.clockOn) {
+            for (int32_t i = std::max(0, n - 4); i < n; ++i) {
+                e.clock_[kLeft].push(io.lineL[kHistory + i], io.feedL[kHistory + i]);
+                e.clock_[kRight].push(io.lineR[kHistory + i], io.feedR[kHistory + i]);
+                e.clock_[kLeft].follow(i < blockwise ? io.yL[i] : io.heldL[i]);
+                e.clock_[kRight].follow(i < blockwise ? io.yR[i] : io.heldR[i]);
+            }
+        }
+
+        // Gate envelopes on the faded outputs (unless the input side followed them).
+        if (!readAhead)
+            followGates(e.gate_[kLeft], e.gate_[kRight], io.yL, io.yR, io.gateL, io.gateR, n, e.gateAttack_,
+                        s.gateRelease);
+
+        // Filter placement: what is heard.
+        const double* heardL = io.yL;
+        const double* heardR = io.yR;
+        if (s.placement == kFilterListen) filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, 0, n, s.filterType);
+        if (s.placement == kFilterListen || s.placement == kFilterFeedback) {
+            heardL = io.zL;
+            heardR = io.zR;
+        }
+
+        // Look-ahead: what is heard leaves 1 ms after the gate saw it.
+        e.lookAhead_.exchange(const_cast<double*>(heardL), const_cast<double*>(heardR), n);
+
+        // Wet signal: gate (squared), polarity, pan, mix.
+        bool gateMayClose = gliding;
+        for (int side = 0; side < 2; ++side)
+            gateMayClose = gateMayClose || !(c.now[kGateThresholdL + side] < GateEnvelope::kOffBelow);
+        if (gliding) wet<true>(io, n, s, heardL, heardR, true);
+        else wet<false>(io, n, s, heardL, heardR, gateMayClose);
+
+        // Reverb; while it is off its tail waits.
+        if (s.reverb == kReverbSpring) e.reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount);
+        if (s.reverb == kReverbPlate) e.reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount);
+
+        // Ducking by the louder key channel; a silent key leaves a ducker at rest as it is
+        // (and its gain at 1, unless the threshold lies below 0).
+        const bool ducked = keyHeard || e.ducker_.envelope != 0.0 || !(s.duckThreshold >= 0.0);
+        if (ducked) {
+            if (!keyHeard) std::fill(io.key, io.key + n, 0.0);
+            e.ducker_.follow(io.key, io.duck, n, e.duckAttack_, s.duckRelease, s.duckThreshold);
+        }
+
+        // Output, bypass (the raw input, while everything above keeps running), write.
+        const double guard = gliding ? (ducked ? output<true, true>(io, n, s) : output<true, false>(io, n, s))
+                                     : (ducked ? output<false, true>(io, n, s) : output<false, false>(io, n, s));
+        if (s.bypass) writeFrames(io.rawL, io.rawR, at, n, outL, outR);
+        else writeFrames(io.wetL, io.wetR, at, n, outL, outR);
+        return guard;
+    }
+
+    // The chunks of a block; returns the guard sum (non-finite when something overflowed).
+    template <typename T>
+    static double block(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR,
+                        int32_t frames, const BlockSettings& s) {
+        Chunk& io = *e.chunk_;
+        double guard = 0.0;
+        for (int32_t at = 0; at < frames; at += kChunk) {
+            const int32_t n = std::min<int32_t>(kChunk, frames - at);
+            guard += chunk(e, io, inL, inR, keyL, keyR, outL, outR, at, n, s);
+        }
+        return guard;
+    }
+
+    // The two compiles of the chain: everything a block calls is inlined into these, so each
+    // is one piece of code for its instruction set.
+    template <typename T>
+    [[gnu::flatten]] static double blockSse2(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
+                                             T* outR, int32_t frames, const BlockSettings& s) {
+        return block(e, inL, inR, keyL, keyR, outL, outR, frames, s);
+    }
+
+    template <typename T>
+    [[gnu::flatten, gnu::target("avx2,fma")]] static double blockAvx2(Engine& e, const T* inL, const T* inR,
+                                                                      const T* keyL, const T* keyR, T* outL, T* outR,
+                                                                      int32_t frames, const BlockSettings& s) {
+        return block(e, inL, inR, keyL, keyR, outL, outR, frames, s);
+    }
+};
+
+// ------------------------------------------------------------------ the block
+
+template <typename T>
+void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR, int32_t frames,
+                          const BlockTime& time) {
+    if (frames < 0) frames = 0;
+
+    // Switches, signs and coefficients hold for the whole block.
+    BlockSettings s;
+    // Dry routing: "fx" mixes the dry signal at the output, "out" sends it through the
+    // wet path (reverb and ducking).
+    const bool dryThroughWet = rvbMode_ == kReverbModeOut;
+    s.dryToOutput = dryThroughWet ? 0.0 : 1.0;
+    s.dryToReverb = dryThroughWet ? 1.0 : 0.0;
+    for (int side = 0; side < 2; ++side) {
+        s.fbSign[side] = fbSign_[side];
+        s.dlySign[side] = dlySign_[side];
+    }
+    s.duckThreshold = duckThreshold_;
+    s.gateRelease = gateRelease_;
+    s.duckRelease = duckRelease_;
+    s.modSensGain = modSensGain_;
+    s.envCoefficient = envCoefficient_;
+    s.vcoManual = vcoMan_;
+    s.reverbAmount = rvbAmt_;
+    const int filterMode = fltMode_;
+    s.placement = fltOn_ == 0                         ? kNoFilter
+                  : filterMode == kFilterAtInput     ? kFilterIn
+                  : filterMode == kFilterInFeedback ? kFilterFeedback
+                                                     : kFilterListen;
+    s.filterType = fltType_;
+    s.lfoWave = lfoWave_;
+    s.clockOn = vcoOn_ != 0;
+    s.driveOn = driveActive_ != 0;
+    // A reverb without buffers (its memory could never be had) is not run.
+    s.reverb = rvbOn_ == 0 || !reverb_.ready() ? kReverbOff
+               : reverb_.type() == Reverb::kPlate ? kReverbPlate
+                                                  : kReverbSpring;
+    s.bypass = bypass_ != 0;
+    Chunk& io = *chunk_;
+
+    // Recovering from an overflow: this block's share of the clearing, and silence (the raw
+    // input when bypassed).
+    if (continueRecovery(frames)) {
+        for (int32_t at = 0; at < frames; at += kChunk) {
+            const int32_t n = std::min<int32_t>(kChunk, frames - at);
+            for (int32_t i = 0; i < n; ++i) {
+                io.rawL[i] = s.bypass && inL ? static_cast<double>(inL[at + i]) : 0.0;
+                io.rawR[i] = s.bypass && inR ? static_cast<double>(inR[at + i]) : 0.0;
+            }
+            writeFrames(io.rawL, io.rawR, at, n, outL, outR);
+        }
+        return;
+    }
+
+    // Drive window sums rebuilt from the rings.
+    drive_.beginBlock();
+
+    // LFO increment for the block, and the song-position lock.
+    lfo_.beginBlock(lfoPhaseStep_);
+    if (lfoMode_ == kLfoModeSongLocked)
+        lfo_.lockToSong(time.hasSongPosition, time.ppqPos, lfoNumerators[clampIndex(lfoNum_, kLfoNumeratorCount)],
+                        noteDenominators[clampIndex(lfoDen_, kNoteDenominatorCount)]);
+
+    // The smoothed controls, and which of them move in this block.
+    Controls& c = io.controls;
+    std::memcpy(c.now, controls_.current, sizeof c.now);
+    // The filter corner never starts a block above half the sample rate.
+    c.now[kCutoff] = std::min(c.now[kCutoff], sampleRate_ * 0.5);
+    // A glide step leaves a value unchanged exactly when it holds its target's bits: from a
+    // finite value toward a finite target (targets refuse anything else, and a block that
+    // leaves a current non-finite starts over from the targets) a step either moves the value
+    // or lands on the target. So the controls that move are those away from their targets.
+    c.movingCount = 0;
+    for (int k = 0; k < kSmoothedCount; ++k)
+        if (!sameBits(controls_.target[k].load(), c.now[k])) c.moving[c.movingCount++] = k;
+    // With the modulation depth resting at 0 the clock runs at VcoMan's rate alone.
+    const bool depthMoves = std::find(c.moving, c.moving + c.movingCount, int(kVcoMod)) != c.moving + c.movingCount;
+    s.steadyClockRate = !depthMoves && c.now[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0)
+                                                              : 0.0;
+
+    const double engineGuard = isa_ == InstructionSet::kAvx2
+                                   ? Chain::blockAvx2(*this, inL, inR, keyL, keyR, outL, outR, frames, s)
+                                   : Chain::blockSse2(*this, inL, inR, keyL, keyR, outL, outR, frames, s);
+
+    std::memcpy(controls_.current, c.now, sizeof c.now);
+    // While the filter is off the cutoff factor is formed once, from the block's last sample.
+    if (s.placement == kNoFilter && frames > 0) modulation_.followCutoff(tables_, c.now[kCutoffMod]);
+
+    // While the clock is off, the anti-alias filter holds the last value it would have been
+    // fed (the line input before the drive gain), so that switching the clock on starts
+    // without a step, with the drive on as well.
+    if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
+
+    // Whatever got through, no non-finite sample reaches the host, and a poisoned state
+    // starts over from silence.
+    if (!std::isfinite(engineGuard) || !stateIsFinite()) recoverFromFault();
+}
+
+void Engine::process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,
+                     float* outR, int32_t frames, const BlockTime& time) {
+    processBlock(inL, inR, keyL, keyR, outL, outR, frames, time);
+}
+
+void Engine::process(const double* inL, const double* inR, const double* keyL, const double* keyR, double* outL,
+                     double* outR, int32_t frames, const BlockTime& time) {
+    processBlock(inL, inR, keyL, keyR, outL, outR, frames, time);
+}
+
+}  // namespace engine
