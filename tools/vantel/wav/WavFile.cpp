@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -94,10 +95,16 @@ struct SNDFILE {
             } else if (subtype == SF_FORMAT_DOUBLE) {
                 std::memcpy(out, &x, 8);
             } else {
-                // Clipped, never wrapped; rounded to the nearest step as libsndfile does.
-                const double full = double((int64_t(1) << (8 * bytes - 1)) - 1);
-                const double clipped = std::isnan(x) ? 0.0 : std::min(1.0, std::max(-1.0, x));
-                int64_t v = std::llround(clipped * full);
+                // As libsndfile converts with clipping, so that both builds write the same
+                // bits: scaled to 32-bit full scale, clipped, rounded to the nearest
+                // integer, and the low bytes dropped (rounding toward minus infinity).
+                // (Single-precision samples are scaled in single precision, as it does.)
+                const double scaled = std::isnan(x)                          ? 0.0
+                                      : std::is_same_v<Sample, float> ? double(float(x) * 2147483648.0f)
+                                                                       : x * 2147483647.0;
+                int64_t v = scaled >= 2147483647.0 ? 2147483647 : scaled <= -2147483648.0 ? -2147483648LL
+                                                                                         : std::llrint(scaled);
+                v >>= 8 * (4 - bytes);
                 for (int b = 0; b < bytes; ++b) out[b] = uint8_t(uint64_t(v) >> (8 * b));
             }
             out += bytes;
