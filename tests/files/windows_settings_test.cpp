@@ -4,8 +4,10 @@
 // paths beyond the code page and the classic length, and the manual through the shell.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "../../src/platform/OpenDocument.h"
 #include "FilesTestSupport.h"
@@ -167,6 +169,29 @@ TEST_F(WindowsSettings, AValueThatCannotBeWrittenKeepsTheOldOne) {
     ASSERT_TRUE(store.readString("CurrDir", s, 256));
     EXPECT_EQ(s, "C:\\old\\");
     EXPECT_EQ(stored(L"MemoA").type, 0u);
+}
+
+TEST_F(WindowsSettings, ReadersSeeOneWholeValueWhileWritersRace) {
+    auto effect = newEffect();
+    const Bytes small = presets::PresetCodec(*effect).buildPresetBlock();
+    const Bytes large = presets::PresetCodec(*effect).buildBankBlock();
+    const platform::SettingsStore store;
+    ASSERT_TRUE(store.writeBinary("MemoA", small.data(), small.size()));
+    std::atomic<bool> stop{false};
+    auto writer = [&](const Bytes& value) {
+        while (!stop) ASSERT_TRUE(store.writeBinary("MemoA", value.data(), value.size()));
+    };
+    std::thread a(writer, std::cref(small)), b(writer, std::cref(large));
+    int reads = 0, torn = 0;
+    for (; reads < 400; ++reads) {
+        Bytes value;
+        // A value that changed size while it was read may read as missing, never as a mix.
+        if (store.readBinary("MemoA", value) && value != small && value != large) ++torn;
+    }
+    stop = true;
+    a.join();
+    b.join();
+    EXPECT_EQ(torn, 0) << "of " << reads;
 }
 
 TEST_F(WindowsSettings, InstancesShareWhatOneStores) {
