@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Every test: set up, build and run the suites, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the tests labelled "concurrency" under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, then the tests labelled "concurrency" under ThreadSanitizer,
+# then the Windows build under wine (scripts/test-windows.sh; VANTEL_SKIP_WINDOWS=1 leaves
+# it out).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
@@ -54,4 +56,8 @@ fi
 
 if [[ -x "$root/scripts/run-fuzz.sh" ]]; then
   "$root/scripts/run-fuzz.sh"
+fi
+
+if [[ "${VANTEL_SKIP_WINDOWS:-0}" != 1 ]]; then
+  LINUX_BUILD_DIR="$root/build" "$root/scripts/test-windows.sh"
 fi

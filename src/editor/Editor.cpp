@@ -202,3 +202,5 @@ void Editor::applyPending(bool all) {
     if (linkPending_.exchange(false, std::memory_order_acquire) || all) applyLink(isLinked());
     if (tempoPending_.exchange(false, std::memory_order_acquire) || all) applyTempo(shownTempo());
 }
+
+EditorObject* createEditorObject(AudioEffectX* effect) { return new Editor(effect); }

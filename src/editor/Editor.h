@@ -13,7 +13,7 @@
 #include <memory>
 
 #include "../gui/vst2/aeffguieditor.h"
-#include "../presets/PresetEditorHooks.h"
+#include "EditorObject.h"
 #include "Panel.h"
 #include "PresetStrip.h"
 
@@ -25,7 +25,7 @@ class PresetCommands;
 
 class Editor : public VSTGUI::AEffGUIEditor,
                public VSTGUI::CControlListener,
-               public presets::PresetEditorHooks,
+               public EditorObject,
                public PanelHost {
 public:
     static constexpr int kWidth = 942;
@@ -55,16 +55,16 @@ public:
     void endEdit(int32_t index) override;
 
     // Any thread; controls follow at the next idle.
-    virtual void setParameter(VstInt32 index, float value);
+    void setParameter(VstInt32 index, float value) override;
     // The left/right link of the channel controls.
-    virtual void linkOff();
-    virtual void linkOn();
+    void linkOff() override;
+    void linkOn() override;
     bool isLinked() const override { return linked_.load(std::memory_order_relaxed); }
     // The user's own click on the link button (the button already shows it).
     void setLinked(bool linked) override { linked_.store(linked, std::memory_order_relaxed); }
     // The tempo in force, for the tempo control.
-    virtual void tempoChanged(double bpm);
-    double shownTempo() const { return tempo_.load(std::memory_order_relaxed); }
+    void tempoChanged(double bpm) override;
+    double shownTempo() const override { return tempo_.load(std::memory_order_relaxed); }
 
     // ---- the preset system's hooks (any thread; the strip follows at the next idle) ----
     void clearLearnButton() override;
@@ -75,7 +75,7 @@ public:
     // Start-up: the user's stored default bank, preset and MIDI settings, and recent paths.
     void applyStoredDefaults() override;
     // Files, stored defaults, memos, keyboard focus and manual (null without a preset effect).
-    presets::PresetCommands* commands() const { return commands_.get(); }
+    presets::PresetCommands* commands() const override { return commands_.get(); }
 
     MyFrame* getMyFrame() const;
     // Null without a preset effect.

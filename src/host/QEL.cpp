@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "../editor/Editor.h"
 #include "../params/SidePairs.h"
 #include "../params/Quantise.h"
 #include "../vst/vststrings.h"
@@ -42,6 +41,10 @@ QEL::QEL(audioMasterCallback audioMaster) : CPresetSystemEffect(audioMaster), pa
     try {
         construct();
     } catch (...) {
+        EditorObject* own = editorObject_;
+        editorObject_ = nullptr;
+        setEditor(nullptr);
+        delete own;
         lock_.unlock();
         throw;
     }
@@ -59,7 +62,7 @@ void QEL::construct() {
     canDoubleReplacing(true);
     applyReverbType();  // RvbType 0: the spring
     currentProgram_ = 0;
-    new Editor(this);  // attaches itself to the effect, which owns it from here on
+    editorObject_ = createEditorObject(this);
     loadStartupDefaults();
     selectProgram(0);
     engine_.placeHeads();
@@ -69,16 +72,15 @@ void QEL::construct() {
 QEL::~QEL() {
     // The editor object goes first, while the effect it serves is still whole: its window
     // closes and its recent paths are written back.
-    AEffEditor* ownEditor = editor;
+    EditorObject* own = editorObject_;
+    editorObject_ = nullptr;
     setEditor(nullptr);
-    delete ownEditor;
+    delete own;
     lock_.lock();
     params_.setListener(nullptr);
     // Engine buffers go with the engine member; the lock must be free when it is destroyed.
     lock_.unlock();
 }
-
-Editor* QEL::editorObject() const { return static_cast<Editor*>(editor); }
 
 // ---------------------------------------------------------------- lifecycle
 
@@ -214,7 +216,7 @@ void QEL::setParameter(VstInt32 index, float value) {
             params_.apply(index, value);
         }
     }
-    if (Editor* e = editorObject()) e->setParameter(index, value);
+    if (EditorObject* e = editorObject()) e->setParameter(index, value);
     if (!isApplyingProgram()) CPresetSystemEffect::setParameter(index, value);
 }
 
@@ -317,7 +319,7 @@ bool QEL::setSpeakerArrangement(VstSpeakerArrangement* pluginInput, VstSpeakerAr
 // ---------------------------------------------------------------- programs and the link
 
 void QEL::selectProgram(VstInt32 index) {
-    Editor* e = editorObject();
+    EditorObject* e = editorObject();
     if (e) e->linkOff();
     CPresetSystemEffect::selectProgram(index);
     if (linkCheck() && e) e->linkOn();
@@ -360,12 +362,12 @@ void QEL::linkFollow(bool fromRight) {
 }
 
 void QEL::tempoChanged(double bpm) {
-    if (Editor* e = editorObject()) e->tempoChanged(bpm);
+    if (EditorObject* e = editorObject()) e->tempoChanged(bpm);
 }
 
 void QEL::valueRewritten(int index, float value) {
     if (!isApplyingProgram()) storeIntoCurrentProgram(index, value);
-    if (Editor* e = editorObject()) e->setParameter(index, value);
+    if (EditorObject* e = editorObject()) e->setParameter(index, value);
 }
 
 // ---------------------------------------------------------------- entry

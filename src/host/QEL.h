@@ -4,14 +4,13 @@
 
 #include <atomic>
 
+#include "../editor/EditorObject.h"
 #include "../editor/PanelEffect.h"
 #include "../engine/Engine.h"
 #include "../engine/Relaxed.h"
 #include "../params/Parameters.h"
 #include "../platform/EngineLock.h"
 #include "../presets/CPresetSystemEffect.h"
-
-class Editor;
 
 // Six indices into the host's buffer arrays.
 struct ChannelRouting {
@@ -83,7 +82,8 @@ public:
     double engineSampleRate() const { return engine_.sampleRate(); }
     VstInt32 meterWindow() const { return engine_.meterWindow(); }
     const params::Parameters& parameters() const { return params_; }
-    Editor* editorObject() const;
+    // The editor object (with or without a window); null once destruction has begun.
+    EditorObject* editorObject() const { return editorObject_; }
 
 private:
     // Construction steps that run while the constructor holds the engine lock.
@@ -98,6 +98,7 @@ private:
     void applyReverbType();
     void setRouting(const ChannelRouting& r);
 
+    EditorObject* editorObject_ = nullptr;  // owned; also the host's editor when it has a window
     platform::EngineLock lock_;
     engine::Engine engine_;
     params::Parameters params_;

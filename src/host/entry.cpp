@@ -3,7 +3,11 @@
 // main that returns a pointer, so the alias gets its symbol name from an asm label.
 #include "QEL.h"
 
+#if defined(_WIN32)
+#define VANTEL_EXPORT extern "C" __declspec(dllexport)
+#else
 #define VANTEL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 VANTEL_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster);
 VANTEL_EXPORT AEffect* vantelMainAlias(audioMasterCallback audioMaster) __asm__("main");

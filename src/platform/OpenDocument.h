@@ -15,7 +15,9 @@ enum class OpenDocumentResult {
     Failed,         // the document could not be opened: empty name, missing file, no process
 };
 
-// One opening in progress. On POSIX systems it runs `xdg-open` (looked up in PATH) with the
+// One opening in progress. On Windows the shell opens it (ShellExecuteW, verb "open") and
+// its answer is the outcome at once: above 32 opened, 31 (SE_ERR_NOASSOC) no application,
+// anything else failed. On POSIX systems it runs `xdg-open` (looked up in PATH) with the
 // document as its one argument, no shell involved, and reads the answer from its exit
 // status: 0 opened, 3 (no tool for the document's type) no application, anything else
 // failed. The opener never blocks its caller.
@@ -35,7 +37,7 @@ public:
 
 private:
     std::optional<OpenDocumentResult> outcome_;
-    long pid_ = -1;
+    long pid_ = -1;  // the opener's process (POSIX systems)
 };
 
 // The opener program, a name looked up in PATH.

@@ -82,7 +82,9 @@ TEST_F(Hostile, BadIndicesOnEveryOpcodeThatTakesOne) {
         plugin->dispatch(effGetParamLabel, index, 0, text);
         EXPECT_EQ(plugin->dispatch(effGetParameterProperties, index, 0, &p), 0);
         plugin->dispatch(effCanBeAutomated, index);
-        if (index < 0 || index > 60) EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, index, 0, text), 0);
+        if (index < 0 || index > 60) {
+            EXPECT_EQ(plugin->dispatch(effGetProgramNameIndexed, index, 0, text), 0);
+        }
         plugin->dispatch(effSetProgram, 0, index);
         plugin->dispatch(effGetChunk, index, 0, nullptr);
         plugin->setParameter(index, 0.5f);

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "../../src/editor/Editor.h"
+#include "../../src/editor/EditorObject.h"
 #include "../../src/host/QEL.h"
 #include "../../src/presets/settings/PresetCommands.h"
 #include "FakeHost.h"
@@ -177,7 +177,7 @@ TEST_F(Effect, BlocksAskForTempoThenPositionAndIgnoreImplausibleTempos) {
 }
 
 TEST_F(Effect, LoadingAMirroredProgramTurnsTheLinkOn) {
-    Editor* editor = effect->editorObject();
+    EditorObject* editor = effect->editorObject();
     ASSERT_NE(editor, nullptr);
     effect->selectProgram(0);  // "Default": both sides alike, pans mirrored
     EXPECT_TRUE(effect->linkCheck());
@@ -261,6 +261,16 @@ TEST_F(Effect, TempoControlOfTheEditor) {
 
 namespace {
 
+// POSIX systems keep the settings in the folder XDG_CONFIG_HOME names; Windows keeps them
+// in the registry and ignores the variable.
+void setEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    value.empty() ? ::unsetenv(name) : ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 // The editor object carries the user's stored defaults into every new instance.
 TEST(EffectStartUp, AStoredDefaultPresetStartsTheNextInstance) {
     const std::filesystem::path folder =
@@ -268,7 +278,7 @@ TEST(EffectStartUp, AStoredDefaultPresetStartsTheNextInstance) {
     std::filesystem::remove_all(folder);
     const char* previous = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = previous ? previous : "";
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    setEnvironment("XDG_CONFIG_HOME", folder.string());
     fakehost::state().reset();
     {
         QEL first(fakehost::callback);
@@ -292,9 +302,9 @@ TEST(EffectStartUp, AStoredDefaultPresetStartsTheNextInstance) {
         EXPECT_STREQ(name, "Default");
     }
     if (previous)
-        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+        setEnvironment("XDG_CONFIG_HOME", saved);
     else
-        ::unsetenv("XDG_CONFIG_HOME");
+        setEnvironment("XDG_CONFIG_HOME", "");
     std::filesystem::remove_all(folder);
 }
 

@@ -1,7 +1,6 @@
 #include "TestHost.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
+#include "Module.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -77,20 +76,17 @@ void TestHost::clearCalls() {
 }
 
 std::unique_ptr<Plugin> TestHost::load(const std::string& path) {
-    if (path.empty() || access(path.c_str(), F_OK) != 0)
+    if (!moduleFileExists(path))
         throw LoadError(LoadError::Kind::FileNotFound, "There is no file at \"" + path + "\".");
-    // dlopen searches the library path for a bare name; a person means the current folder.
-    const std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
-    void* module = dlopen(openPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!module) {
-        const char* why = dlerror();
-        throw LoadError(LoadError::Kind::NotLoadable, "\"" + path + "\" could not be loaded as a shared library (" +
-                                                          (why ? why : "unknown reason") + ").");
-    }
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(module, "VSTPluginMain"));
-    if (!entry) entry = reinterpret_cast<EntryPoint>(dlsym(module, "main"));
+    std::string why;
+    void* module = openModule(path, why);
+    if (!module)
+        throw LoadError(LoadError::Kind::NotLoadable,
+                        "\"" + path + "\" could not be loaded as a shared library (" + why + ").");
+    auto entry = reinterpret_cast<EntryPoint>(moduleSymbol(module, "VSTPluginMain"));
+    if (!entry) entry = reinterpret_cast<EntryPoint>(moduleSymbol(module, "main"));
     if (!entry) {
-        dlclose(module);
+        closeModule(module);
         throw LoadError(LoadError::Kind::NoEntryPoint,
                         "\"" + path + "\" is not a VST 2.4 plug-in: it exports neither VSTPluginMain nor main.");
     }
@@ -256,7 +252,7 @@ Plugin::Plugin(TestHost& host, std::string path, void* module)
 Plugin::~Plugin() {
     if (effect_) close();
     // Only now may the code go: effClose was the last call into it.
-    if (module_) dlclose(module_);
+    if (module_) closeModule(module_);
 }
 
 VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {

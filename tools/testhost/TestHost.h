@@ -1,6 +1,6 @@
 // A small VST 2.4 host for tests and for the `vantel` command.
 //
-// It loads a plug-in module the way a DAW does (dlopen, VSTPluginMain then main, magic
+// It loads a plug-in module the way a DAW does (dlopen or LoadLibraryW, VSTPluginMain then main, magic
 // check), answers every host callback from a per-host configuration, records each call,
 // and wraps the dispatcher opcodes in typed helpers.
 //

@@ -1,9 +1,7 @@
 // vantel bench [PLUGIN.so] [--vs OTHER.so]: what processing costs per stereo frame.
 #include "Cli.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-#include <valgrind/callgrind.h>
+#include "Callgrind.h"
 
 #include <algorithm>
 #include <chrono>
@@ -101,55 +99,6 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
-// ---- the callgrind mode ----
-
-// The Ir total of a callgrind dump file, or -1.
-double instructionsIn(const std::string& file) {
-    std::ifstream in(file);
-    std::string line;
-    double summary = -1.0;
-    while (std::getline(in, line)) {
-        if (line.rfind("totals:", 0) == 0) return std::stod(line.substr(7));
-        if (line.rfind("summary:", 0) == 0) summary = std::stod(line.substr(8));
-    }
-    return summary;
-}
-
-int runUnderCallgrind(const std::string& self, const std::vector<std::string>& original, size_t frames,
-                      bool versus) {
-    char folder[] = "/tmp/vantel-callgrind-XXXXXX";
-    if (!mkdtemp(folder)) throw Failure("No temporary folder could be made for callgrind's output.");
-    const std::string outFile = std::string(folder) + "/callgrind.out";
-    std::vector<std::string> argv = {"valgrind", "--tool=callgrind", "-q", "--callgrind-out-file=" + outFile,
-                                     self, "bench"};
-    argv.insert(argv.end(), original.begin(), original.end());
-    std::vector<char*> cargv;
-    for (auto& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp("valgrind", cargv.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw Failure(WIFEXITED(status) && WEXITSTATUS(status) == 127
-                          ? "valgrind is not installed (Debian package valgrind)."
-                          : "The run under valgrind failed.");
-    // Dumps come in the order they were made: ours first, then the --vs plug-in's.
-    const double ours = instructionsIn(outFile + ".1");
-    if (ours < 0) throw Failure("callgrind wrote no measurement into " + outFile + ".1.");
-    std::printf("Instructions per frame: %.1f\n", ours / double(frames));
-    if (versus) {
-        const double other = instructionsIn(outFile + ".2");
-        if (other > 0)
-            std::printf("Instructions per frame (--vs): %.1f  (ratio %.3f)\n", other / double(frames), ours / other);
-    }
-    std::printf("Callgrind files: %s.*\n", outFile.c_str());
-    return 0;
-}
-
 int callgrindMode(Subject& main, Subject* other, int rate, int block, size_t frames) {
     testhost::TestHost host;
     auto plugin = prepare(host, main, rate, block);
@@ -159,20 +108,20 @@ int callgrindMode(Subject& main, Subject* other, int rate, int block, size_t fra
     run(*plugin, signal, size_t(block) * 4, block);
     if (second) run(*second, signal, size_t(block) * 4, block);
 
-    CALLGRIND_ZERO_STATS;
+    callgrind::zeroStats();
     run(*plugin, signal, frames, block);
-    CALLGRIND_DUMP_STATS_AT("vantel bench: processing");
+    callgrind::dumpStats("vantel bench: processing");
     if (second) {
-        CALLGRIND_ZERO_STATS;
+        callgrind::zeroStats();
         run(*second, signal, frames, block);
-        CALLGRIND_DUMP_STATS_AT("vantel bench: processing --vs");
+        callgrind::dumpStats("vantel bench: processing --vs");
     }
     std::printf("Frames processed: %zu (%s, %s code, %d Hz, block %d)\n", frames, main.name.c_str(),
                 variantOf(*plugin).c_str(), rate, block);
     if (second)
         std::printf("            --vs: %zu (%s, %s code, %d Hz, block %d)\n", frames, other->name.c_str(),
                     variantOf(*second).c_str(), rate, block);
-    if (!RUNNING_ON_VALGRIND)
+    if (!callgrind::runningOnValgrind())
         std::printf("Not running under valgrind: nothing was counted (see tools/vantel/README.md).\n");
     return 0;
 }
@@ -220,7 +169,7 @@ int runBench(Args args, const std::string& self) {
     if (callgrind) {
         main.program = programs.front();
         const int rate = oneRate ? rates[0] : 44100, block = oneBlock ? blocks[0] : 256;
-        if (!RUNNING_ON_VALGRIND) return runUnderCallgrind(self, original, callgrindFrames, versus);
+        if (!callgrind::runningOnValgrind()) return callgrind::runUnderCallgrind(self, original, callgrindFrames, versus);
         return callgrindMode(main, versus ? &other : nullptr, rate, block, callgrindFrames);
     }
 

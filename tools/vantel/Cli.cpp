@@ -1,6 +1,6 @@
 #include "Cli.h"
 
-#include <unistd.h>
+#include "System.h"
 
 #include <algorithm>
 #include <cctype>
@@ -82,24 +82,24 @@ long parseInteger(const std::string& text, const std::string& what, long min, lo
 std::string defaultPluginPath() {
     if (const char* env = std::getenv("VANTEL_PLUGIN"); env && *env) return env;
     std::string installed;
-    char self[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string dir(self, size_t(n));
-        dir = dir.substr(0, dir.find_last_of('/'));
-        const std::string beside = dir + "/Vantel.so";
-        if (access(beside.c_str(), F_OK) == 0) return beside;
+    const std::string self = executablePath();
+    if (!self.empty()) {
+        const size_t split = self.find_last_of("/\\");
+        const std::string dir = self.substr(0, split);
+        const std::string separator = split == std::string::npos ? "/" : self.substr(split, 1);
+        const std::string beside = dir + separator + VANTEL_PLUGIN_FILE_NAME;
+        if (fileExists(beside)) return beside;
 #ifdef VANTEL_INSTALLED_PLUGIN
         installed = dir + "/" VANTEL_INSTALLED_PLUGIN;
-        char resolved[PATH_MAX];
-        if (realpath(installed.c_str(), resolved)) return resolved;
+        const std::string resolved = resolvedPath(installed);
+        if (!resolved.empty()) return resolved;
 #endif
     }
 #ifdef VANTEL_BUILT_PLUGIN
-    if (access(VANTEL_BUILT_PLUGIN, F_OK) == 0) return VANTEL_BUILT_PLUGIN;
+    if (fileExists(VANTEL_BUILT_PLUGIN)) return VANTEL_BUILT_PLUGIN;
 #endif
     // Nothing found: the message names where an installed copy belongs.
-    return installed.empty() ? "Vantel.so" : installed;
+    return installed.empty() ? VANTEL_PLUGIN_FILE_NAME : installed;
 }
 
 namespace {

@@ -3,7 +3,8 @@
 #include "Cli.h"
 
 #include <sndfile.h>
-#include <unistd.h>
+
+#include "System.h"
 
 #include <algorithm>
 #include <climits>
@@ -55,7 +56,7 @@ bool readableContainer(int format) {
 
 // Opens a mono or stereo WAV, FLAC or AIFF file for reading, or throws Failure.
 void openSoundFile(const std::string& path, const std::string& role, SndFile& f) {
-    if (access(path.c_str(), F_OK) != 0) throw Failure("There is no " + role + " file at \"" + path + "\".");
+    if (!fileExists(path)) throw Failure("There is no " + role + " file at \"" + path + "\".");
     f.file = sf_open(path.c_str(), SFM_READ, &f.info);
     if (!f.file)
         throw Failure("\"" + path + "\" is not a sound file that can be read (WAV, FLAC or AIFF): " +
@@ -235,8 +236,7 @@ int runRender(Args args) {
         if (hasRate) std::fprintf(stderr, "vantel: --rate is for the demo signal; %s plays at its own %d Hz.\n",
                                   inPath.c_str(), rate);
         job.main.file = &input;
-        char a[PATH_MAX], b[PATH_MAX];
-        if (realpath(inPath.c_str(), a) && realpath(outPath.c_str(), b) && std::string(a) == b)
+        if (sameFile(inPath, outPath))
             throw Failure("The output would overwrite the input \"" + inPath + "\"; choose another output file.");
     } else {
         rate = hasRate ? int(parseInteger(rateText, "sample rate in Hz", 4096, 384000)) : 44100;
@@ -299,7 +299,7 @@ int runRender(Args args) {
     sf_command(output.file, SFC_SET_CLIPPING, nullptr, SF_TRUE);  // clip, rather than wrap, loud samples
     job.out = output.file;
 
-    Progress progress(!quiet && isatty(STDERR_FILENO));
+    Progress progress(!quiet && stderrIsTerminal());
     if (useDouble)
         renderLoop<double>(job, progress);
     else

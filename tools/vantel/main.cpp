@@ -2,9 +2,8 @@
 #include "Cli.h"
 #include "vantel_version.h"
 
-#include <unistd.h>
+#include "System.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -91,9 +90,8 @@ const char kUsage[] =
 
 // This program's own file, to run it again under valgrind.
 std::string selfPath() {
-    char path[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, size_t(n)) : "vantel";
+    const std::string path = vantel::executablePath();
+    return path.empty() ? "vantel" : path;
 }
 
 }  // namespace

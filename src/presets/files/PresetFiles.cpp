@@ -22,7 +22,7 @@ const char* kindNoun(FileKind kind) {
 
 // A name typed without any extension gets the dialog's one.
 std::string withDefaultExtension(const std::string& path, const char* extension) {
-    const size_t split = path.find_last_of('/');
+    const size_t split = path.find_last_of("/\\");
     const std::string name = split == std::string::npos ? path : path.substr(split + 1);
     if (name.empty() || name.find('.') != std::string::npos) return path;
     return path + "." + extension;

@@ -1,8 +1,6 @@
 #include "RecentPaths.h"
 
-#include <climits>
-#include <unistd.h>
-#include <vector>
+#include "../../platform/SettingsStore.h"
 
 namespace presets {
 
@@ -16,10 +14,7 @@ bool RecentPaths::remember(const std::string& fullPath, FileKind kind) {
 }
 
 std::string workingDirectory() {
-    std::vector<char> buffer(PATH_MAX + 1);
-    if (!::getcwd(buffer.data(), buffer.size())) return {};
-    std::string folder = buffer.data();
-    if (folder.empty() || folder.back() != '/') folder += '/';
+    const std::string folder = platform::workingDirectory();
     return folder.size() <= kMaxRecentPath ? folder : std::string();
 }
 

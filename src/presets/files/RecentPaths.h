@@ -32,7 +32,7 @@ struct RecentPaths {
     static std::string fitted(const std::string& value) { return value.size() <= kMaxRecentPath ? value : std::string(); }
 };
 
-// The process's working directory with a trailing '/', or empty when it does not fit.
+// The process's working directory with its trailing separator, or empty when it does not fit.
 std::string workingDirectory();
 
 }  // namespace presets

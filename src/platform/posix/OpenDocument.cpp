@@ -1,4 +1,4 @@
-#include "OpenDocument.h"
+#include "../OpenDocument.h"
 
 #include <cerrno>
 #include <fcntl.h>

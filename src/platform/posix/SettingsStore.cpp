@@ -1,7 +1,8 @@
-#include "SettingsStore.h"
+#include "../SettingsStore.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -135,6 +136,12 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& out, size_t li
     ::close(fd);
     if (!ok) out.clear();
     return ok;
+}
+
+std::string workingDirectory() {
+    std::vector<char> buffer(PATH_MAX + 1);
+    if (!::getcwd(buffer.data(), buffer.size())) return {};
+    return withSlash(buffer.data());
 }
 
 bool makeFolders(const std::string& folder) {

@@ -1,0 +1,39 @@
+// The editor object as the effect sees it. It exists from the effect's construction on,
+// whether or not a window can be opened: the effect tells it about parameter changes, tempo
+// changes and the left/right link, and the preset system reaches it through its hooks and
+// its commands (files, stored defaults, memos, recent paths).
+//
+// Builds with an editor window make it the window's editor (Editor); builds without one
+// make a windowless object that keeps the same state, so the effect and the preset system
+// behave alike on every platform. createEditorObject, defined by the build's choice,
+// makes the one this build has.
+#pragma once
+
+#include "../presets/PresetEditorHooks.h"
+#include "../vst/aeffectx.h"
+
+class AudioEffectX;
+namespace presets {
+class PresetCommands;
+}
+
+class EditorObject : public presets::PresetEditorHooks {
+public:
+    ~EditorObject() override = default;
+
+    // Any thread.
+    virtual void setParameter(VstInt32 index, float value) = 0;
+    // The left/right link of the channel controls.
+    virtual void linkOff() = 0;
+    virtual void linkOn() = 0;
+    virtual bool isLinked() const = 0;
+    // The tempo in force, for the tempo control.
+    virtual void tempoChanged(double bpm) = 0;
+    virtual double shownTempo() const = 0;
+    // Files, stored defaults, memos, keyboard focus and manual (null without a preset effect).
+    virtual presets::PresetCommands* commands() const = 0;
+};
+
+// The editor object for `effect`. With a window, it attaches itself to the effect as the
+// host's editor (effFlagsHasEditor); without, the host sees no editor. The caller owns it.
+EditorObject* createEditorObject(AudioEffectX* effect);

@@ -1,0 +1,19 @@
+// UTF-8 (our code) to and from UTF-16 (the Windows calls), strictly: text that is not valid
+// in its encoding is refused rather than turned into replacement characters, so a bad path
+// can never become the name of another file.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+std::optional<std::wstring> toWide(const std::string& utf8);
+std::optional<std::string> toUtf8(const std::wstring& wide);
+
+// A path for the wide-character file calls: a fully qualified path longer than the classic
+// 260-character limit gets the \\?\ prefix (with its separators made backslashes), so it is
+// opened whole instead of failing or being cut.
+std::optional<std::wstring> toWidePath(const std::string& utf8);
+
+}  // namespace platform
