@@ -177,7 +177,9 @@ grep -Eq "^(beginEdit|endEdit|automate) ([6-9][0-9]|1[0-9][0-9])( |\$)" "$HOST_L
 # 7. Idle stayed short, and everything goes away cleanly.
 say stats
 maxidle=$(echo "$REPLY" | sed -n 's/^STATS maxidle=\([0-9]*\).*/\1/p')
-[ -n "$maxidle" ] && [ "$maxidle" -lt 50 ] || fail "effEditIdle too slow: $REPLY"
+# Not a speed test (a loaded machine stretches any idle): an idle that waits on a lock, a
+# dialog or the X server takes a good part of a second, and that is what this catches.
+[ -n "$maxidle" ] && [ "$maxidle" -lt 500 ] || fail "effEditIdle blocked: $REPLY"
 echo "$REPLY"
 expect quit "QUIT children=0 errors=0"
 host_wait
