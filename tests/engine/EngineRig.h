@@ -22,17 +22,23 @@ class ForcedInstructionSet {
 public:
     explicit ForcedInstructionSet(engine::InstructionSet set) {
         if (const char* old = std::getenv(kVariable)) saved_ = old, hadOne_ = true;
-        setenv(kVariable, set == engine::InstructionSet::kAvx2 ? "avx2" : "sse2", 1);
+        put(set == engine::InstructionSet::kAvx2 ? "avx2" : "sse2");
     }
-    ~ForcedInstructionSet() {
-        if (hadOne_) setenv(kVariable, saved_.c_str(), 1);
-        else unsetenv(kVariable);
-    }
+    ~ForcedInstructionSet() { put(hadOne_ ? saved_.c_str() : nullptr); }
     ForcedInstructionSet(const ForcedInstructionSet&) = delete;
     ForcedInstructionSet& operator=(const ForcedInstructionSet&) = delete;
 
 private:
     static constexpr const char* kVariable = "VANTEL_ISA";
+    // Sets the variable, or removes it for null.
+    static void put(const char* value) {
+#ifdef _WIN32
+        _putenv_s(kVariable, value ? value : "");  // an empty value removes it there
+#else
+        if (value) setenv(kVariable, value, 1);
+        else unsetenv(kVariable);
+#endif
+    }
     std::string saved_;
     bool hadOne_ = false;
 };
