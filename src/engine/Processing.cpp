@@ -1028,8 +1028,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         return;
     }
 
-    // Drive window sums rebuilt from the rings.
-    drive_.beginBlock();
+    // Drive window sums rebuilt from the rings. While the drive is off each chunk rebuilds
+    // them as it moves the window on, before anything reads them.
+    if (s.driveOn || frames == 0) drive_.beginBlock();
 
     // LFO increment for the block, and the song-position lock.
     lfo_.beginBlock(lfoPhaseStep_);
