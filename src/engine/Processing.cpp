@@ -141,6 +141,25 @@ inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
 // Four doubles worked on side by side (two SSE2 registers or one AVX2 register).
 typedef double Lanes4 __attribute__((vector_size(32)));
 
+// Four windows of four doubles each (from[j][0..3]) turned into four vectors: window[m]
+// holds the m-th value of every window, lane j that of from[j].
+inline void windows(const double* const from[4], Lanes4 window[4]) {
+    typedef long long Select4 __attribute__((vector_size(32)));
+    Lanes4 r0, r1, r2, r3;
+    std::memcpy(&r0, from[0], sizeof r0);
+    std::memcpy(&r1, from[1], sizeof r1);
+    std::memcpy(&r2, from[2], sizeof r2);
+    std::memcpy(&r3, from[3], sizeof r3);
+    const Lanes4 even01 = __builtin_shuffle(r0, r1, Select4{0, 4, 2, 6});
+    const Lanes4 odd01 = __builtin_shuffle(r0, r1, Select4{1, 5, 3, 7});
+    const Lanes4 even23 = __builtin_shuffle(r2, r3, Select4{0, 4, 2, 6});
+    const Lanes4 odd23 = __builtin_shuffle(r2, r3, Select4{1, 5, 3, 7});
+    window[0] = __builtin_shuffle(even01, even23, Select4{0, 1, 4, 5});
+    window[1] = __builtin_shuffle(odd01, odd23, Select4{0, 1, 4, 5});
+    window[2] = __builtin_shuffle(even01, even23, Select4{2, 3, 6, 7});
+    window[3] = __builtin_shuffle(odd01, odd23, Select4{2, 3, 6, 7});
+}
+
 struct ClockPlan {
     static constexpr int kTicks = ClockedDelay::kMaxTicks * 256;
     // One tick per sample at t = 1 and the output at p = 0: the rate is 1 and the phase 0.
@@ -433,9 +452,13 @@ struct Engine::Chain {
                           const double* m, double vcoManual, ControlRun vcoMod, int32_t n) {
         plan.unit = false;
         double v[kChunk];
-        if (m)
-            for (int32_t i = 0; i < n; ++i) v[i] = ClockedDelay::rateFor(tables, vcoManual, vcoMod[i], m[i]);
-        else
+        if (m) {
+            // ClockedDelay::rateFor() in two passes: the controls, then the octave factors.
+            double w[kChunk];
+            for (int32_t i = 0; i < n; ++i)
+                w[i] = ((1.0 - std::fabs(vcoMod[i])) * vcoManual + vcoMod[i] * m[i] + 1.0) * 0.5;
+            math::octaveFactors(tables, w, v, n);
+        } else
             std::fill(v, v + n, steadyRate);
         clock.planRun(v, n, plan.t, plan.upTo, plan.p);
     }
@@ -527,15 +550,9 @@ struct Engine::Chain {
             const double* w1 = plan->taken + plan->upTo[i + 1];
             const double* w2 = plan->taken + plan->upTo[i + 2];
             const double* w3 = plan->taken + plan->upTo[i + 3];
-            alignas(32) double gathered[4][4];
-            for (int j = 0; j < 4; ++j) {
-                gathered[j][0] = w0[j];
-                gathered[j][1] = w1[j];
-                gathered[j][2] = w2[j];
-                gathered[j][3] = w3[j];
-            }
+            const double* from[4] = {w0, w1, w2, w3};
             Lanes4 window[4], u, v;
-            std::memcpy(window, gathered, sizeof window);
+            windows(from, window);
             std::memcpy(&u, plan->p + i, sizeof u);
             const Lanes4 u2 = u * u, u3 = u * u * u;
             catmullRom(v, window, u, u2, u3);
@@ -587,22 +604,36 @@ struct Engine::Chain {
         }
         // Any other rate: each sample's ticks interpolate its window of the histories, all of
         // the run's first, then they are stored in one go.
-        using Pair = ClockedDelay::Pair;
+        // Four ticks side by side, each lane with its own sample's windows and position.
         const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
-        double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
-        for (int32_t i = a, k = first; i < b; ++i) {
-            const int32_t end = plan->upTo[i];
-            if (k == end) continue;
-            const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
-                               {lineIn[i + 3], feed[i + 3]}};
-            for (; k < end; ++k) {
-                const double t = plan->t[k];
-                const Pair v = catmullRom(y, t, t * t, t * t * t);
-                in[k - first] = v[0];
-                fed[k - first] = v[1];
-            }
+        const int32_t ticks = plan->upTo[b - 1] - first;
+        alignas(32) double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
+        int32_t owner[ClockPlan::kTicks];  // each tick's sample
+        for (int32_t i = a, k = 0; i < b; ++i)
+            for (; k < plan->upTo[i] - first; ++k) owner[k] = i;
+        const double* t = plan->t + first;
+        int32_t k = 0;
+        for (; k + 4 <= ticks; k += 4) {
+            const double* lineWindows[4] = {lineIn + owner[k], lineIn + owner[k + 1], lineIn + owner[k + 2],
+                                            lineIn + owner[k + 3]};
+            const double* feedWindows[4] = {feed + owner[k], feed + owner[k + 1], feed + owner[k + 2],
+                                            feed + owner[k + 3]};
+            Lanes4 yLine[4], yFeed[4], u, vLine, vFeed;
+            windows(lineWindows, yLine);
+            windows(feedWindows, yFeed);
+            std::memcpy(&u, t + k, sizeof u);
+            const Lanes4 u2 = u * u, u3 = u * u * u;
+            catmullRom(vLine, yLine, u, u2, u3);
+            catmullRom(vFeed, yFeed, u, u2, u3);
+            std::memcpy(in + k, &vLine, sizeof vLine);
+            std::memcpy(fed + k, &vFeed, sizeof vFeed);
         }
-        storeRun(line, in, fed, plan->upTo[b - 1] - first);
+        for (; k < ticks; ++k) {
+            const double u = t[k];
+            in[k] = catmullRom(lineIn + owner[k], u, u * u, u * u * u);
+            fed[k] = catmullRom(feed + owner[k], u, u * u, u * u * u);
+        }
+        storeRun(line, in, fed, ticks);
     }
 
     // How many samples from `a` both lines can run block-wise: the ticks of the run must not
