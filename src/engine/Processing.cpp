@@ -300,6 +300,72 @@ struct Engine::Chain {
     // envelope followers, drive, and (when something reads it) the modulation: every
     // recursion that depends on the input only, in one loop. The line inputs before the
     // mutes go to io.line; the modulation signals to io.m when the clock reads them.
+    // StateVariableFilter::computeCoefficients() for the chunk's samples from the cutoff
+    // factors and right modulation signals each one takes, four at a time: each lane gets the
+    // same arithmetic (the limits as selects) and its own reads of the tables. The last
+    // sample goes through the filter itself, which keeps its coefficients.
+    static void coefficients(const EngineTables& tables, StateVariableFilter& svf, Chunk& io, const Controls& c,
+                             const double* factors, const double* rights, int32_t n) {
+        typedef long long Index4 __attribute__((vector_size(32)));
+        const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod);
+        const double* frequency = tables.svfFrequency.data();
+        const double* dampingTable = tables.svfDamping.data();
+        const double ceiling = svf.cutoffCeiling, twoOverFs = svf.twoOverFs;
+        const Lanes4 zero = {0.0, 0.0, 0.0, 0.0}, two = {2.0, 2.0, 2.0, 2.0}, one = {1.0, 1.0, 1.0, 1.0};
+        const Lanes4 ceilings = {ceiling, ceiling, ceiling, ceiling};
+        constexpr double kMin = StateVariableFilter::kMinResonance;
+        const Lanes4 least = {kMin, kMin, kMin, kMin};
+        int32_t i = 0;
+        for (; i + 4 < n; i += 4) {
+            alignas(32) double controls[3][4];
+            for (int j = 0; j < 4; ++j) {
+                controls[0][j] = cutoff[i + j];
+                controls[1][j] = resonance[i + j];
+                controls[2][j] = resoMod[i + j];
+            }
+            Lanes4 fc, reso, depth, factor, right;
+            std::memcpy(&fc, controls[0], sizeof fc);
+            std::memcpy(&reso, controls[1], sizeof reso);
+            std::memcpy(&depth, controls[2], sizeof depth);
+            std::memcpy(&factor, factors + i, sizeof factor);
+            std::memcpy(&right, rights + i, sizeof right);
+
+            fc = fc * factor;
+            fc = fc > ceiling ? ceilings : fc;
+            Lanes4 z = fc * twoOverFs * 8191.0;
+            z = z > 0.0 ? z : zero;  // also not-a-number
+            const Index4 k = __builtin_convertvector(z, Index4);
+            const Lanes4 r = z - __builtin_convertvector(k, Lanes4);
+
+            Lanes4 qc = depth * right + reso;
+            qc = qc > kMin ? qc : least;  // also not-a-number
+            qc = qc > 1.0 ? one : qc;
+            const Index4 q = __builtin_convertvector(qc * 4095.0, Index4);
+
+            alignas(32) double read[3][4];
+            for (int j = 0; j < 4; ++j) {
+                read[0][j] = frequency[k[j]];
+                read[1][j] = frequency[k[j] + 1];
+                read[2][j] = dampingTable[q[j]];
+            }
+            Lanes4 below, above, damping;
+            std::memcpy(&below, read[0], sizeof below);
+            std::memcpy(&above, read[1], sizeof above);
+            std::memcpy(&damping, read[2], sizeof damping);
+            const Lanes4 f = below * (1.0 - r) + above * r;
+            Lanes4 limit = 2.0 / f - 0.5 * f;
+            limit = limit > 2.0 ? two : limit;
+            damping = damping > limit ? limit : damping;
+            std::memcpy(io.svfF + i, &f, sizeof f);
+            std::memcpy(io.svfD + i, &damping, sizeof damping);
+        }
+        for (; i < n; ++i) {
+            svf.computeCoefficients(tables, cutoff[i], factors[i], resonance[i], resoMod[i], rights[i]);
+            io.svfF[i] = svf.f;
+            io.svfD[i] = svf.damping;
+        }
+    }
+
     template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
@@ -320,15 +386,23 @@ struct Engine::Chain {
         double dL = 0.0, dR = 0.0;
         GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
         const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
+        // What the filter coefficients take from the modulation, when nothing here needs them
+        // at once (they are formed after the loop).
+        alignas(32) double factors[Filter == kCoefficientsOnly ? kChunk : 1];
+        alignas(32) double rights[Filter == kCoefficientsOnly ? kChunk : 1];
 
         for (int32_t i = 0; i < n; ++i) {
             // Filter coefficients (from last sample's cutoff factor and right modulation
             // signal), and the filter itself when placed at the input.
-            if constexpr (Filter != kNoInputFilter) {
+            if constexpr (Filter == kFilterAtInputSide) {
                 svf.computeCoefficients(tables, cutoff[i], modulation.cutoffFactor, resonance[i], resoMod[i],
                                         modulation.m[kRight]);
                 io.svfF[i] = svf.f;
                 io.svfD[i] = svf.damping;
+            }
+            if constexpr (Filter == kCoefficientsOnly) {
+                factors[i] = modulation.cutoffFactor;
+                rights[i] = modulation.m[kRight];
             }
             if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
 
@@ -370,6 +444,7 @@ struct Engine::Chain {
             primeL = dL;
             primeR = dR;
         }
+        if constexpr (Filter == kCoefficientsOnly) coefficients(tables, svf, io, c, factors, rights, n);
 
         // Nobody read the modulation: the LFO moves on by the chunk (stepped through its last
         // sample, or through every one when its shape remembers), and the signals are those
