@@ -28,12 +28,21 @@
 namespace engine {
 
 // Catmull-Rom spline through y[0..3] (oldest first), between y[1] (u = 0) and y[2] (u = 1).
-// V is a double, or a pair of doubles that are interpolated side by side (each lane gets
-// exactly the arithmetic a lone double would).
+// V is a double, or a vector of doubles that are interpolated side by side (each lane gets
+// exactly the arithmetic a lone double would); U is a double, or a vector of one position
+// per lane.
+// (Vectors wider than SSE2's registers pass through memory, not by value.)
+template <typename V, typename U>
+inline void catmullRom(V& out, const V* y, const U& u, const U& u2, const U& u3) {
+    out = 0.5 * (2.0 * y[1] + (y[2] - y[0]) * u + (2.0 * y[0] - 5.0 * y[1] + 4.0 * y[2] - y[3]) * u2 +
+                 (3.0 * y[1] - 3.0 * y[2] + y[3] - y[0]) * u3);
+}
+
 template <typename V>
 inline V catmullRom(const V* y, double u, double u2, double u3) {
-    return 0.5 * (2.0 * y[1] + (y[2] - y[0]) * u + (2.0 * y[0] - 5.0 * y[1] + 4.0 * y[2] - y[3]) * u2 +
-                  (3.0 * y[1] - 3.0 * y[2] + y[3] - y[0]) * u3);
+    V out;
+    catmullRom(out, y, u, u2, u3);
+    return out;
 }
 
 inline double catmullRom(const double* y, double u) { return catmullRom(y, u, u * u, u * u * u); }

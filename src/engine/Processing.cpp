@@ -138,6 +138,28 @@ inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
 }
 
 // The clocked line's ticks for a chunk, on one side.
+// Four doubles worked on side by side (two SSE2 registers or one AVX2 register).
+typedef double Lanes4 __attribute__((vector_size(32)));
+
+// Four windows of four doubles each (from[j][0..3]) turned into four vectors: window[m]
+// holds the m-th value of every window, lane j that of from[j].
+inline void windows(const double* const from[4], Lanes4 window[4]) {
+    typedef long long Select4 __attribute__((vector_size(32)));
+    Lanes4 r0, r1, r2, r3;
+    std::memcpy(&r0, from[0], sizeof r0);
+    std::memcpy(&r1, from[1], sizeof r1);
+    std::memcpy(&r2, from[2], sizeof r2);
+    std::memcpy(&r3, from[3], sizeof r3);
+    const Lanes4 even01 = __builtin_shuffle(r0, r1, Select4{0, 4, 2, 6});
+    const Lanes4 odd01 = __builtin_shuffle(r0, r1, Select4{1, 5, 3, 7});
+    const Lanes4 even23 = __builtin_shuffle(r2, r3, Select4{0, 4, 2, 6});
+    const Lanes4 odd23 = __builtin_shuffle(r2, r3, Select4{1, 5, 3, 7});
+    window[0] = __builtin_shuffle(even01, even23, Select4{0, 1, 4, 5});
+    window[1] = __builtin_shuffle(odd01, odd23, Select4{0, 1, 4, 5});
+    window[2] = __builtin_shuffle(even01, even23, Select4{2, 3, 6, 7});
+    window[3] = __builtin_shuffle(odd01, odd23, Select4{2, 3, 6, 7});
+}
+
 struct ClockPlan {
     static constexpr int kTicks = ClockedDelay::kMaxTicks * 256;
     // One tick per sample at t = 1 and the output at p = 0: the rate is 1 and the phase 0.
@@ -278,6 +300,72 @@ struct Engine::Chain {
     // envelope followers, drive, and (when something reads it) the modulation: every
     // recursion that depends on the input only, in one loop. The line inputs before the
     // mutes go to io.line; the modulation signals to io.m when the clock reads them.
+    // StateVariableFilter::computeCoefficients() for the chunk's samples from the cutoff
+    // factors and right modulation signals each one takes, four at a time: each lane gets the
+    // same arithmetic (the limits as selects) and its own reads of the tables. The last
+    // sample goes through the filter itself, which keeps its coefficients.
+    static void coefficients(const EngineTables& tables, StateVariableFilter& svf, Chunk& io, const Controls& c,
+                             const double* factors, const double* rights, int32_t n) {
+        typedef long long Index4 __attribute__((vector_size(32)));
+        const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod);
+        const double* frequency = tables.svfFrequency.data();
+        const double* dampingTable = tables.svfDamping.data();
+        const double ceiling = svf.cutoffCeiling, twoOverFs = svf.twoOverFs;
+        const Lanes4 zero = {0.0, 0.0, 0.0, 0.0}, two = {2.0, 2.0, 2.0, 2.0}, one = {1.0, 1.0, 1.0, 1.0};
+        const Lanes4 ceilings = {ceiling, ceiling, ceiling, ceiling};
+        constexpr double kMin = StateVariableFilter::kMinResonance;
+        const Lanes4 least = {kMin, kMin, kMin, kMin};
+        int32_t i = 0;
+        for (; i + 4 < n; i += 4) {
+            alignas(32) double controls[3][4];
+            for (int j = 0; j < 4; ++j) {
+                controls[0][j] = cutoff[i + j];
+                controls[1][j] = resonance[i + j];
+                controls[2][j] = resoMod[i + j];
+            }
+            Lanes4 fc, reso, depth, factor, right;
+            std::memcpy(&fc, controls[0], sizeof fc);
+            std::memcpy(&reso, controls[1], sizeof reso);
+            std::memcpy(&depth, controls[2], sizeof depth);
+            std::memcpy(&factor, factors + i, sizeof factor);
+            std::memcpy(&right, rights + i, sizeof right);
+
+            fc = fc * factor;
+            fc = fc > ceiling ? ceilings : fc;
+            Lanes4 z = fc * twoOverFs * 8191.0;
+            z = z > 0.0 ? z : zero;  // also not-a-number
+            const Index4 k = __builtin_convertvector(z, Index4);
+            const Lanes4 r = z - __builtin_convertvector(k, Lanes4);
+
+            Lanes4 qc = depth * right + reso;
+            qc = qc > kMin ? qc : least;  // also not-a-number
+            qc = qc > 1.0 ? one : qc;
+            const Index4 q = __builtin_convertvector(qc * 4095.0, Index4);
+
+            alignas(32) double read[3][4];
+            for (int j = 0; j < 4; ++j) {
+                read[0][j] = frequency[k[j]];
+                read[1][j] = frequency[k[j] + 1];
+                read[2][j] = dampingTable[q[j]];
+            }
+            Lanes4 below, above, damping;
+            std::memcpy(&below, read[0], sizeof below);
+            std::memcpy(&above, read[1], sizeof above);
+            std::memcpy(&damping, read[2], sizeof damping);
+            const Lanes4 f = below * (1.0 - r) + above * r;
+            Lanes4 limit = 2.0 / f - 0.5 * f;
+            limit = limit > 2.0 ? two : limit;
+            damping = damping > limit ? limit : damping;
+            std::memcpy(io.svfF + i, &f, sizeof f);
+            std::memcpy(io.svfD + i, &damping, sizeof damping);
+        }
+        for (; i < n; ++i) {
+            svf.computeCoefficients(tables, cutoff[i], factors[i], resonance[i], resoMod[i], rights[i]);
+            io.svfF[i] = svf.f;
+            io.svfD[i] = svf.damping;
+        }
+    }
+
     template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
@@ -298,15 +386,23 @@ struct Engine::Chain {
         double dL = 0.0, dR = 0.0;
         GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
         const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
+        // What the filter coefficients take from the modulation, when nothing here needs them
+        // at once (they are formed after the loop).
+        alignas(32) double factors[Filter == kCoefficientsOnly ? kChunk : 1];
+        alignas(32) double rights[Filter == kCoefficientsOnly ? kChunk : 1];
 
         for (int32_t i = 0; i < n; ++i) {
             // Filter coefficients (from last sample's cutoff factor and right modulation
             // signal), and the filter itself when placed at the input.
-            if constexpr (Filter != kNoInputFilter) {
+            if constexpr (Filter == kFilterAtInputSide) {
                 svf.computeCoefficients(tables, cutoff[i], modulation.cutoffFactor, resonance[i], resoMod[i],
                                         modulation.m[kRight]);
                 io.svfF[i] = svf.f;
                 io.svfD[i] = svf.damping;
+            }
+            if constexpr (Filter == kCoefficientsOnly) {
+                factors[i] = modulation.cutoffFactor;
+                rights[i] = modulation.m[kRight];
             }
             if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
 
@@ -348,6 +444,7 @@ struct Engine::Chain {
             primeL = dL;
             primeR = dR;
         }
+        if constexpr (Filter == kCoefficientsOnly) coefficients(tables, svf, io, c, factors, rights, n);
 
         // Nobody read the modulation: the LFO moves on by the chunk (stepped through its last
         // sample, or through every one when its shape remembers), and the signals are those
@@ -430,9 +527,13 @@ struct Engine::Chain {
                           const double* m, double vcoManual, ControlRun vcoMod, int32_t n) {
         plan.unit = false;
         double v[kChunk];
-        if (m)
-            for (int32_t i = 0; i < n; ++i) v[i] = ClockedDelay::rateFor(tables, vcoManual, vcoMod[i], m[i]);
-        else
+        if (m) {
+            // ClockedDelay::rateFor() in two passes: the controls, then the octave factors.
+            double w[kChunk];
+            for (int32_t i = 0; i < n; ++i)
+                w[i] = ((1.0 - std::fabs(vcoMod[i])) * vcoManual + vcoMod[i] * m[i] + 1.0) * 0.5;
+            math::octaveFactors(tables, w, v, n);
+        } else
             std::fill(v, v + n, steadyRate);
         clock.planRun(v, n, plan.t, plan.upTo, plan.p);
     }
@@ -516,7 +617,23 @@ struct Engine::Chain {
             for (int32_t i = a; i < b; ++i) y[i] = plan->taken[i + 2];
             return;
         }
-        for (int32_t i = a; i < b; ++i) y[i] = catmullRom(plan->taken + plan->upTo[i], plan->p[i]);
+        // Four samples side by side: each lane gathers its own window and position, and gets
+        // the arithmetic of catmullRom(window, p) as it stands (same operations, same order).
+        int32_t i = a;
+        for (; i + 4 <= b; i += 4) {
+            const double* w0 = plan->taken + plan->upTo[i];
+            const double* w1 = plan->taken + plan->upTo[i + 1];
+            const double* w2 = plan->taken + plan->upTo[i + 2];
+            const double* w3 = plan->taken + plan->upTo[i + 3];
+            const double* from[4] = {w0, w1, w2, w3};
+            Lanes4 window[4], u, v;
+            windows(from, window);
+            std::memcpy(&u, plan->p + i, sizeof u);
+            const Lanes4 u2 = u * u, u3 = u * u * u;
+            catmullRom(v, window, u, u2, u3);
+            std::memcpy(y + i, &v, sizeof v);
+        }
+        for (; i < b; ++i) y[i] = catmullRom(plan->taken + plan->upTo[i], plan->p[i]);
     }
 
     // n inputs and feedback inputs into a line at its write and feedback heads, which move on.
@@ -562,22 +679,36 @@ struct Engine::Chain {
         }
         // Any other rate: each sample's ticks interpolate its window of the histories, all of
         // the run's first, then they are stored in one go.
-        using Pair = ClockedDelay::Pair;
+        // Four ticks side by side, each lane with its own sample's windows and position.
         const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
-        double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
-        for (int32_t i = a, k = first; i < b; ++i) {
-            const int32_t end = plan->upTo[i];
-            if (k == end) continue;
-            const Pair y[4] = {{lineIn[i], feed[i]}, {lineIn[i + 1], feed[i + 1]}, {lineIn[i + 2], feed[i + 2]},
-                               {lineIn[i + 3], feed[i + 3]}};
-            for (; k < end; ++k) {
-                const double t = plan->t[k];
-                const Pair v = catmullRom(y, t, t * t, t * t * t);
-                in[k - first] = v[0];
-                fed[k - first] = v[1];
-            }
+        const int32_t ticks = plan->upTo[b - 1] - first;
+        alignas(32) double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
+        int32_t owner[ClockPlan::kTicks];  // each tick's sample
+        for (int32_t i = a, k = 0; i < b; ++i)
+            for (; k < plan->upTo[i] - first; ++k) owner[k] = i;
+        const double* t = plan->t + first;
+        int32_t k = 0;
+        for (; k + 4 <= ticks; k += 4) {
+            const double* lineWindows[4] = {lineIn + owner[k], lineIn + owner[k + 1], lineIn + owner[k + 2],
+                                            lineIn + owner[k + 3]};
+            const double* feedWindows[4] = {feed + owner[k], feed + owner[k + 1], feed + owner[k + 2],
+                                            feed + owner[k + 3]};
+            Lanes4 yLine[4], yFeed[4], u, vLine, vFeed;
+            windows(lineWindows, yLine);
+            windows(feedWindows, yFeed);
+            std::memcpy(&u, t + k, sizeof u);
+            const Lanes4 u2 = u * u, u3 = u * u * u;
+            catmullRom(vLine, yLine, u, u2, u3);
+            catmullRom(vFeed, yFeed, u, u2, u3);
+            std::memcpy(in + k, &vLine, sizeof vLine);
+            std::memcpy(fed + k, &vFeed, sizeof vFeed);
         }
-        storeRun(line, in, fed, plan->upTo[b - 1] - first);
+        for (; k < ticks; ++k) {
+            const double u = t[k];
+            in[k] = catmullRom(lineIn + owner[k], u, u * u, u * u * u);
+            fed[k] = catmullRom(feed + owner[k], u, u * u, u * u * u);
+        }
+        storeRun(line, in, fed, ticks);
     }
 
     // How many samples from `a` both lines can run block-wise: the ticks of the run must not
@@ -1003,8 +1134,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         return;
     }
 
-    // Drive window sums rebuilt from the rings.
-    drive_.beginBlock();
+    // Drive window sums rebuilt from the rings. While the drive is off each chunk rebuilds
+    // them as it moves the window on, before anything reads them.
+    if (s.driveOn || frames == 0) drive_.beginBlock();
 
     // LFO increment for the block, and the song-position lock.
     lfo_.beginBlock(lfoPhaseStep_);

@@ -16,6 +16,7 @@
 //                                    while it is not called the tail waits where it is
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -176,11 +177,111 @@ public:
     void run(double* left, double* right, int n, double amount) {
         Tank t = tank_;
         const reverb::Decay d = decay();
-        for (int i = 0; i < n; ++i) step<Type>(t, d, left[i], right[i], amount);
+        if constexpr (Type == kPlate) {
+            // In stretches that no index wraps in and that are shorter than every delay of
+            // the plate: a stretch reads only what was written before it, so it can go stage
+            // by stage instead of sample by sample.
+            for (int i = 0; i < n;) {
+                const int32_t m = plateStretch(t, n - i);
+                if (m < kMinStretch) {
+                    step<Type>(t, d, left[i], right[i], amount);
+                    ++i;
+                    continue;
+                }
+                plateRun(t, d, left + i, right + i, m, amount);
+                i += m;
+            }
+        } else {
+            for (int i = 0; i < n; ++i) step<Type>(t, d, left[i], right[i], amount);
+        }
         tank_ = t;
     }
 
 private:
+    static constexpr int32_t kMaxStretch = 256;
+    static constexpr int32_t kMinStretch = 8;
+
+    // How many of the next n samples the plate can take as one stretch.
+    int32_t plateStretch(const Tank& t, int32_t n) const {
+        const uint32_t size = mask_ + 1;
+        uint32_t m = static_cast<uint32_t>(std::min(n, kMaxStretch));
+        m = std::min(m, size - t.write);
+        for (int b = kB0; b <= kC3; ++b) {
+            m = std::min(m, delay_[b]);
+            m = std::min(m, size - readIndex(t, b));
+        }
+        return static_cast<int32_t>(m);
+    }
+
+    // plate() and the cross-fade of step() for m samples, stage by stage; each sample gets
+    // the same arithmetic in the same order. The write index does not wrap in the stretch,
+    // nor any read index, and every read index stays behind the stretch's first write.
+    void plateRun(Tank& t, const reverb::Decay& d, double* left, double* right, int32_t m,
+                      double amount) const {
+        double* const* B = buffers_;
+        const uint32_t w = t.write;
+        const double g = d.g;
+        const double gd = kPlateDiffusion * d.k2;
+        const double gt = kPlateDiffusion * d.k1;
+        alignas(32) double a[kMaxStretch];
+        alignas(32) double damped[6][kMaxStretch];
+        alignas(32) double pL[kMaxStretch], pR[kMaxStretch];
+
+        // Input diffusers in series, alternating sign.
+        for (int32_t j = 0; j < m; ++j) a[j] = left[j] + right[j];
+        for (int c = 0; c < 4; ++c) {
+            const double k = (c & 1) ? -gd : gd;
+            const double* __restrict read = B[kC0 + c] + readIndex(t, kC0 + c);
+            double* __restrict write = B[kC0 + c] + w;
+            for (int32_t j = 0; j < m; ++j) {
+                const double u = read[j] - k * a[j];
+                write[j] = a[j] + k * u;
+                a[j] = u;
+            }
+        }
+
+        // Tank: the six damping recursions side by side, then the writes.
+        const double* tankRead[6];
+        for (int i = 0; i < 6; ++i) tankRead[i] = B[kB0 + i] + readIndex(t, kB0 + i);
+        double s0 = t.s[0], s1 = t.s[1], s2 = t.s[2], s3 = t.s[3], s4 = t.s[4], s5 = t.s[5];
+        for (int32_t j = 0; j < m; ++j) {
+            damped[0][j] = reverb::damp(s0, tankRead[0][j], g);
+            damped[1][j] = reverb::damp(s1, tankRead[1][j], g);
+            damped[2][j] = reverb::damp(s2, tankRead[2][j], g);
+            damped[3][j] = reverb::damp(s3, tankRead[3][j], g);
+            damped[4][j] = reverb::damp(s4, tankRead[4][j], g);
+            damped[5][j] = reverb::damp(s5, tankRead[5][j], g);
+        }
+        t.s[0] = s0, t.s[1] = s1, t.s[2] = s2, t.s[3] = s3, t.s[4] = s4, t.s[5] = s5;
+        for (int i = 0; i < 6; ++i) {
+            const double k = (i & 1) ? -gt : gt;
+            double* __restrict write = B[kB0 + i] + w;
+            const double* __restrict s = damped[i];
+            for (int32_t j = 0; j < m; ++j) write[j] = a[j] - k * (s[j] + k * a[j]);
+        }
+
+        // Output taps, band-pass, cross-fade.
+        {
+            const double *__restrict b3 = B[kB3] + readIndex(t, kC2), *__restrict b0 = B[kB0] + readIndex(t, kC0),
+                         *__restrict b4 = B[kB4] + w;
+            const double *__restrict b1 = B[kB1] + readIndex(t, kC1), *__restrict b2 = B[kB2] + readIndex(t, kC3),
+                         *__restrict b5 = B[kB5] + w;
+            for (int32_t j = 0; j < m; ++j) {
+                pL[j] = b3[j] + b0[j] + b4[j];
+                pR[j] = b1[j] + b2[j] + b5[j];
+            }
+        }
+        for (int32_t j = 0; j < m; ++j) {
+            pL[j] = t.band[0].process(bandPass_, pL[j]);
+            pR[j] = t.band[1].process(bandPass_, pR[j]);
+        }
+        for (int32_t j = 0; j < m; ++j) {
+            left[j] = left[j] + (kPlateLevel * pL[j] - left[j]) * amount;
+            right[j] = right[j] + (kPlateLevel * pR[j] - right[j]) * amount;
+        }
+        t.write = (w + static_cast<uint32_t>(m)) & mask_;
+    }
+
     uint32_t readIndex(const Tank& t, int b) const { return (t.write - delay_[b]) & mask_; }
 
     [[gnu::always_inline]] void spring(Tank& t, const reverb::Decay& d, double x, double& yL, double& yR) const {
