@@ -121,6 +121,14 @@ TEST(TestHostCallbacks, AnswersFollowTheConfiguration) {
     char vendor[64] = {};
     EXPECT_EQ(probeCalls(*plugin, audioMasterGetVendorString, 0, 0, vendor), 1);
     EXPECT_STREQ(vendor, "Vantel test host");
+
+    // Unrecorded (the benchmark's host): the same answers, overrides included, and no record.
+    const size_t recorded = host.calls().size();
+    host.config().recordCalls = false;
+    EXPECT_EQ(probeCalls(*plugin, audioMasterGetBlockSize), 17);
+    EXPECT_EQ(probeCalls(*plugin, audioMasterGetSampleRate), 48000);
+    EXPECT_NE(probeCalls(*plugin, audioMasterGetTime, 0, kVstTempoValid), 0);
+    EXPECT_EQ(host.calls().size(), recorded);
 }
 
 TEST(TestHostCallbacks, TimeInfoFillsWhatIsAskedOrEverything) {

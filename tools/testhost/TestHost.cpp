@@ -134,6 +134,13 @@ VstIntPtr TestHost::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, V
 
 VstIntPtr TestHost::answer(Plugin* plugin, AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                            void* ptr, float opt, bool duringEntry) {
+    if (!config_.recordCalls && !hook_) {
+        if (!config_.answers.empty()) {
+            auto it = config_.answers.find(opcode);
+            if (it != config_.answers.end()) return it->second;
+        }
+        return defaultAnswer(opcode, index, value, ptr);
+    }
     HostCall call;
     call.effect = effect;
     call.opcode = opcode;

@@ -87,6 +87,10 @@ struct HostConfig {
     std::string productString = "testhost";          // audioMasterGetProductString
     // Overrides the answer to any opcode (checked after the hook, before the defaults).
     std::map<VstInt32, VstIntPtr> answers;
+    // false: calls are answered but not recorded (calls() stays empty), as a DAW answers
+    // them, at a few dozen instructions; what the benchmark measures is then the plug-in's
+    // own work, and a long run does not grow the record. A hook, if set, is still called.
+    bool recordCalls = true;
 };
 
 // Called inside every host callback, after the call is recorded and before it is answered.
