@@ -144,4 +144,17 @@ protected:
     std::string root;  // with its trailing '/'
 };
 
+// A fresh effect in a scratch folder, with its file operations answered by a scripted selector.
+class PresetFilesTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        effect = newEffect();
+        files = std::make_unique<presets::PresetFiles>(*effect, &selector);
+    }
+    std::unique_ptr<QEL> effect;
+    ScriptedSelector selector;
+    std::unique_ptr<presets::PresetFiles> files;
+};
+
 }  // namespace filestest

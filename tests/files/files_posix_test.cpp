@@ -10,17 +10,7 @@ using presets::FileResult;
 
 namespace {
 
-class PosixFiles : public TempFolderTest {
-protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        effect = newEffect();
-        files = std::make_unique<presets::PresetFiles>(*effect, &selector);
-    }
-    std::unique_ptr<QEL> effect;
-    ScriptedSelector selector;
-    std::unique_ptr<presets::PresetFiles> files;
-};
+using PosixFiles = PresetFilesTest;
 
 TEST_F(PosixFiles, AFifoNamedLikeAPresetIsRefusedWithoutAHang) {
     const Bytes before = snapshot(*effect);

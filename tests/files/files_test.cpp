@@ -12,17 +12,7 @@ using presets::FileSelectorRequest;
 
 namespace {
 
-class Files : public TempFolderTest {
-protected:
-    void SetUp() override {
-        TempFolderTest::SetUp();
-        effect = newEffect();
-        files = std::make_unique<presets::PresetFiles>(*effect, &selector);
-    }
-    std::unique_ptr<QEL> effect;
-    ScriptedSelector selector;
-    std::unique_ptr<presets::PresetFiles> files;
-};
+using Files = PresetFilesTest;
 
 TEST_F(Files, DialogsCarryTitlesExtensionsFoldersAndDefaultNames) {
     struct Case {

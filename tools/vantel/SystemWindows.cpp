@@ -1,5 +1,7 @@
 #include "System.h"
 
+#include "windows/WideText.h"
+
 #include <windows.h>
 #include <io.h>
 
@@ -10,22 +12,9 @@ namespace vantel {
 
 namespace {
 
-std::optional<std::wstring> wide(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
-    if (n <= 0) return std::nullopt;
-    std::wstring out(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::string utf8(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
+// Paths are UTF-8 here and UTF-16 in the Windows calls, converted as the plug-in converts them.
+std::optional<std::wstring> wide(const std::string& path) { return platform::toWide(path); }
+std::string utf8(const std::wstring& path) { return platform::toUtf8(path).value_or(std::string()); }
 
 }  // namespace
 

@@ -1,11 +1,14 @@
 #include "sndfile.h"
 
+#include "windows/WideText.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -28,11 +31,8 @@ void put16(std::vector<uint8_t>& v, uint16_t x) {
 }
 
 FILE* openWide(const char* path, const wchar_t* mode) {
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
-    if (n <= 0) return nullptr;
-    std::wstring wide(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), n);
-    return _wfopen(wide.c_str(), mode);
+    const std::optional<std::wstring> wide = platform::toWide(path);
+    return wide ? _wfopen(wide->c_str(), mode) : nullptr;
 }
 
 int bytesOf(int subtype) {
