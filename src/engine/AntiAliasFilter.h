@@ -28,28 +28,15 @@ struct AntiAliasFilter {
     // Left and right side by side: each lane gets exactly the arithmetic of a lone double.
     using Pair = double __attribute__((vector_size(16)));
 
-    struct Section {
-        Pair x1 = {}, x2 = {}, y1 = {}, y2 = {};
-
-        Pair process(const AntiAliasFilter& c, Pair x) {
-            Pair y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
-            y = y + 1e-30 - 1e-30;  // denormal flush
-            x2 = x1;
-            x1 = x;
-            y2 = y1;
-            y1 = y;
-            return y;
-        }
-    };
-
-    // ---- coefficients, one set for all four sections
+    // ---- coefficients, one set for both sections
     double b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
 
-    // ---- state: the two sections in series, each for both channels
-    Section section[2];
+    // ---- state, each for both channels. The second section's inputs are the first one's
+    // outputs, so one history serves both: inputs x, first section's outputs m, outputs y.
+    Pair x1 = {}, x2 = {}, m1 = {}, m2 = {}, y1 = {}, y2 = {};
 
     // The last output of a channel.
-    double output(int channel) const { return section[1].y1[channel]; }
+    double output(int channel) const { return y1[channel]; }
 
     AntiAliasFilter() { adaptSampleRate(44100.0); }
 
@@ -70,11 +57,49 @@ struct AntiAliasFilter {
     // a constant input of that value.
     void prime(double left, double right) {
         const Pair v = {left, right};
-        for (Section& s : section) s.x1 = s.x2 = s.y1 = s.y2 = v;
+        x1 = x2 = m1 = m2 = y1 = y2 = v;
+    }
+
+    // The first section's input terms b0 x + b1 x1 + b2 x2 for a run of inputs, which
+    // depend on the inputs alone (the loop forms them for a whole run at once, side by side
+    // in time); the input memories move on to the run's end.
+    void inputTerms(const double* xL, const double* xR, double* pL, double* pR, int n) {
+        const double b0_ = b0, b1_ = b1, b2_ = b2;
+        auto run = [&](const double* x, double* p, double h1, double h2) {
+            if (n > 0) p[0] = b0_ * x[0] + b1_ * h1 + b2_ * h2;
+            if (n > 1) p[1] = b0_ * x[1] + b1_ * x[0] + b2_ * h1;
+            for (int i = 2; i < n; ++i) p[i] = b0_ * x[i] + b1_ * x[i - 1] + b2_ * x[i - 2];
+        };
+        run(xL, pL, x1[0], x2[0]);
+        run(xR, pR, x1[1], x2[1]);
+        if (n >= 2) {
+            x1 = Pair{xL[n - 1], xR[n - 1]};
+            x2 = Pair{xL[n - 2], xR[n - 2]};
+        } else if (n == 1) {
+            x2 = x1;
+            x1 = Pair{xL[0], xR[0]};
+        }
+    }
+
+    // The rest of a sample from its input terms: both sections' recursions.
+    Pair fromInputTerms(Pair p) {
+        Pair m = p - a1 * m1 - a2 * m2;
+        m = m + 1e-30 - 1e-30;  // denormal flush
+        Pair y = b0 * m + b1 * m1 + b2 * m2 - a1 * y1 - a2 * y2;
+        y = y + 1e-30 - 1e-30;
+        m2 = m1;
+        m1 = m;
+        y2 = y1;
+        y1 = y;
+        return y;
     }
 
     void process(double& xL, double& xR) {
-        const Pair y = section[1].process(*this, section[0].process(*this, Pair{xL, xR}));
+        const Pair x = {xL, xR};
+        const Pair p = b0 * x + b1 * x1 + b2 * x2;
+        x2 = x1;
+        x1 = x;
+        const Pair y = fromInputTerms(p);
         xL = y[0];
         xR = y[1];
     }

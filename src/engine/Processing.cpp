@@ -76,6 +76,8 @@ constexpr int kLfoModeSongLocked = 2;
 constexpr int kHistory = 3;
 // Below this many samples of room behind a read head the feedback loop goes sample by sample.
 constexpr int32_t kShortestRun = 16;
+// What a stage reads in place of a signal it has no use for in a chunk.
+alignas(64) constexpr double kSilence[256] = {};
 
 // Filter placements as the loop knows them.
 enum Placement : int { kNoFilter, kFilterIn, kFilterFeedback, kFilterListen };
@@ -140,6 +142,15 @@ inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
 // The clocked line's ticks for a chunk, on one side.
 // Four doubles worked on side by side (two SSE2 registers or one AVX2 register).
 typedef double Lanes4 __attribute__((vector_size(32)));
+typedef double Pair __attribute__((vector_size(16)));
+
+// |v| in every lane: the sign bits cleared, as std::fabs() does. (In place: a 32-byte
+// vector passed by value would take a different calling convention in the SSE2 compile.)
+inline void takeMagnitudes(Lanes4& v) {
+    typedef long long Bits4 __attribute__((vector_size(32)));
+    constexpr long long kAllButSign = 0x7fffffffffffffffLL;
+    v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & kAllButSign);
+}
 
 // Four windows of four doubles each (from[j][0..3]) turned into four vectors: window[m]
 // holds the m-th value of every window, lane j that of from[j].
@@ -203,6 +214,7 @@ struct Engine::Controls {
 // One chunk in double precision, between the passes.
 struct Engine::Chunk {
     static_assert(kChunk == 256, "the clock plan is sized for 256 samples");
+    static_assert(sizeof kSilence == sizeof(double) * kChunk, "silence for a whole chunk");
     alignas(64) double rawL[kChunk], rawR[kChunk];  // the host's main input as given (bypass)
     alignas(64) double xL[kChunk], xR[kChunk];      // the dry signal
     alignas(64) double key[kChunk];                 // the louder key channel's magnitude
@@ -219,6 +231,7 @@ struct Engine::Chunk {
     alignas(64) double svfF[kChunk], svfD[kChunk];    // filter coefficients f and damping
     alignas(64) double wetL[kChunk], wetR[kChunk];    // wet pair, then the output pair
     alignas(64) double duck[kChunk];
+    alignas(64) double aaL[kChunk], aaR[kChunk];      // the anti-alias filter's input terms
     ClockPlan plan[2];
     Controls controls;
 };
@@ -384,8 +397,27 @@ struct Engine::Chain {
         double* const lineL = io.lineL + kHistory;
         double* const lineR = io.lineR + kHistory;
         double dL = 0.0, dR = 0.0;
-        GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
-        const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
+        // The envelope followers and the gate envelopes side by side, one lane each (a lane
+        // gets the arithmetic of EnvelopeFollower::step() or followGatePair()): four short
+        // recursions in one register instead of two pairs, which left this loop short of
+        // registers and its states waiting on the stack. Without `gates` the gate lanes
+        // follow silence, and nobody keeps what they give.
+        Lanes4 levels = {followers.env[0], followers.env[1], e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
+        const Lanes4 levelScale = {s.modSensGain, s.modSensGain, 1.0, 1.0};
+        const Lanes4 falling = {s.envCoefficient, s.envCoefficient, s.gateRelease, s.gateRelease};
+        const Lanes4 rising = {s.envCoefficient, s.envCoefficient, e.gateAttack_, e.gateAttack_};
+        const double* const heardL = gates ? io.yL : kSilence;
+        const double* const heardR = gates ? io.yR : kSilence;
+        // The anti-alias filter's input terms depend on the input alone: formed for the whole
+        // chunk first, side by side in time, so that the loop keeps only its recursions (not
+        // when the filter at the input, in the loop, forms that input).
+        constexpr bool kInputTermsFirst = AntiAlias && Filter != kFilterAtInputSide;
+        if constexpr (kInputTermsFirst) antiAlias.inputTerms(io.xL, io.xR, io.aaL, io.aaR, n);
+        // While nobody reads the modulation and the LFO's shape has no memory, the loop moves
+        // its phase on beside the other recursions; the last sample's step is then taken
+        // again from the phase before it, which sets the outputs and previous phases.
+        const bool phaseOnly = !Modulation && Lfo::isMemoryless(s.lfoWave);
+        double phaseBefore = lfo.phase;
         // What the filter coefficients take from the modulation, when nothing here needs them
         // at once (they are formed after the loop).
         alignas(32) double factors[Filter == kCoefficientsOnly ? kChunk : 1];
@@ -407,13 +439,32 @@ struct Engine::Chain {
             if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
 
             // Delay-line input, band-limited for the clocked lines.
-            dL = io.xL[i];
-            dR = io.xR[i];
-            if constexpr (AntiAlias) antiAlias.process(dL, dR);
+            if constexpr (kInputTermsFirst) {
+                const Pair y = antiAlias.fromInputTerms(Pair{io.aaL[i], io.aaR[i]});
+                dL = y[0];
+                dR = y[1];
+            } else {
+                dL = io.xL[i];
+                dR = io.xR[i];
+                if constexpr (AntiAlias) antiAlias.process(dL, dR);
+            }
 
-            // Drive window and envelope followers (on |d| before the drive gain), then drive.
+            // Drive window and envelope followers (on |d| before the drive gain), then drive;
+            // the gate envelopes beside the followers, when the line outputs were read ahead.
             if constexpr (DriveOn) drive.step(dL, dR, driveGain[i]);
-            followers.step(dL, dR, s.modSensGain, s.envCoefficient);
+            const Pair d = {dL, dR}, heard = {heardL[i], heardR[i]};
+            Lanes4 target = __builtin_shufflevector(d, heard, 0, 1, 2, 3);
+            takeMagnitudes(target);
+            target = target * levelScale;
+            const Lanes4 coefficient = target < levels ? falling : rising;
+            levels = levels + (target - levels) * coefficient;
+            levels = levels + 1e-30 - 1e-30;  // denormal flush
+            io.gateL[i] = levels[2];
+            io.gateR[i] = levels[3];
+            if constexpr (Modulation) {
+                followers.env[0] = levels[0];
+                followers.env[1] = levels[1];
+            }
             if constexpr (DriveOn) {
                 primeL = dL;
                 primeR = dR;
@@ -422,11 +473,12 @@ struct Engine::Chain {
             lineL[i] = dL;
             lineR[i] = dR;
 
-            // Gate envelopes, when the line outputs were read ahead.
-            if (gates) {
-                gate = followGatePair(gate, io.yL[i], io.yR[i], gateAttack, gateRelease);
-                io.gateL[i] = gate[0];
-                io.gateR[i] = gate[1];
+            // The LFO phase alone, while nobody reads the shapes (see after the loop).
+            if constexpr (!Modulation) {
+                if (phaseOnly) {
+                    phaseBefore = lfo.phase;
+                    lfo.advance();
+                }
             }
 
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
@@ -440,6 +492,8 @@ struct Engine::Chain {
                 }
             }
         }
+        followers.env[0] = levels[0];
+        followers.env[1] = levels[1];
         if constexpr (!DriveOn) {
             primeL = dL;
             primeR = dR;
@@ -451,8 +505,8 @@ struct Engine::Chain {
         // of the last sample.
         if constexpr (!Modulation) {
             if (n > 0) {
-                if (Lfo::isMemoryless(s.lfoWave)) {
-                    for (int32_t i = 0; i < n - 1; ++i) lfo.advance();
+                if (phaseOnly) {
+                    lfo.phase = phaseBefore;
                     lfo.step(tables, s.lfoWave, lrOffset[n - 1]);
                 } else {
                     for (int32_t i = 0; i < n; ++i) lfo.step(tables, s.lfoWave, lrOffset[i]);
@@ -461,8 +515,8 @@ struct Engine::Chain {
             }
         }
         if (gates) {
-            e.gate_[kLeft].envelope = gate[0];
-            e.gate_[kRight].envelope = gate[1];
+            e.gate_[kLeft].envelope = levels[2];
+            e.gate_[kRight].envelope = levels[3];
         }
         if constexpr (Filter != kNoInputFilter) e.svf_ = svf;
         if constexpr (AntiAlias) e.antiAlias_ = antiAlias;
@@ -510,6 +564,18 @@ struct Engine::Chain {
         default:
             return inputSide<kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         }
+    }
+
+    // The input side in a function of its own for each instruction set. Inlined into the
+    // chunk it shared the register allocation of the whole chain, which kept its recursions'
+    // states on the stack: every sample then waited for them to come back from memory.
+    [[gnu::noinline, gnu::flatten]] static void inputSideSse2(Engine& e, Chunk& io, int32_t n, const BlockSettings& s,
+                                                             bool gates, double& primeL, double& primeR) {
+        inputSide(e, io, n, s, gates, primeL, primeR);
+    }
+    [[gnu::noinline, gnu::flatten, gnu::target("avx2,fma")]] static void inputSideAvx2(
+        Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL, double& primeR) {
+        inputSide(e, io, n, s, gates, primeL, primeR);
     }
 
     // ---- line inputs
@@ -928,7 +994,7 @@ struct Engine::Chain {
 
     // ---- the chunk
 
-    template <typename T>
+    template <typename T, bool Avx2>
     static double chunk(Engine& e, Chunk& io, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
                         T* outR, int32_t at, int32_t n, const BlockSettings& s) {
         Controls& c = io.controls;
@@ -970,7 +1036,8 @@ struct Engine::Chain {
 
         // Input side: filter at the input, anti-alias filter, drive and envelopes, modulation.
         double primeL = 0.0, primeR = 0.0;
-        inputSide(e, io, n, s, readAhead, primeL, primeR);
+        if constexpr (Avx2) inputSideAvx2(e, io, n, s, readAhead, primeL, primeR);
+        else inputSideSse2(e, io, n, s, readAhead, primeL, primeR);
         if (!s.driveOn) e.drive_.keepWindow(io.lineL + kHistory, io.lineR + kHistory, c.run(kDriveGain), n);
         if (n > 0) {
             e.lastLineInput_[kLeft] = primeL;
@@ -1051,14 +1118,14 @@ struct Engine::Chain {
     }
 
     // The chunks of a block; returns the guard sum (non-finite when something overflowed).
-    template <typename T>
+    template <typename T, bool Avx2>
     static double block(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR,
                         int32_t frames, const BlockSettings& s) {
         Chunk& io = *e.chunk_;
         double guard = 0.0;
         for (int32_t at = 0; at < frames; at += kChunk) {
             const int32_t n = std::min<int32_t>(kChunk, frames - at);
-            guard += chunk(e, io, inL, inR, keyL, keyR, outL, outR, at, n, s);
+            guard += chunk<T, Avx2>(e, io, inL, inR, keyL, keyR, outL, outR, at, n, s);
         }
         return guard;
     }
@@ -1068,14 +1135,14 @@ struct Engine::Chain {
     template <typename T>
     [[gnu::flatten]] static double blockSse2(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
                                              T* outR, int32_t frames, const BlockSettings& s) {
-        return block(e, inL, inR, keyL, keyR, outL, outR, frames, s);
+        return block<T, false>(e, inL, inR, keyL, keyR, outL, outR, frames, s);
     }
 
     template <typename T>
     [[gnu::flatten, gnu::target("avx2,fma")]] static double blockAvx2(Engine& e, const T* inL, const T* inR,
                                                                       const T* keyL, const T* keyR, T* outL, T* outR,
                                                                       int32_t frames, const BlockSettings& s) {
-        return block(e, inL, inR, keyL, keyR, outL, outR, frames, s);
+        return block<T, true>(e, inL, inR, keyL, keyR, outL, outR, frames, s);
     }
 };
 
