@@ -172,6 +172,11 @@ TEST(VantelRender, DemoSignalHasItsLengthPlusTheTailInTheFormatOfTheExtension) {
     double peak = 0;
     for (double v : sa.samples) peak = std::max(peak, std::fabs(v));
     EXPECT_NEAR(peak, 0.25, 1e-6);  // the demo peaks at -6 dBFS; the probe halves it
+
+    // --settle plays half a second of silence first; none of it is written out.
+    const std::string c = temp("demo-c.wav");
+    ASSERT_EQ(vantel("render --quiet --settle --tail 0 --plugin " + quoted(PROBE_PLUGIN) + " " + quoted(c)).status, 0);
+    EXPECT_EQ(readSound(c).samples, sa.samples);
 }
 
 TEST(VantelRender, MonoFileFeedsBothInputsSampleForSampleAndKeepsItsEncoding) {

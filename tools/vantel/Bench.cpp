@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace vantel {
 
@@ -91,6 +92,19 @@ void run(Plugin& plugin, BenchSignal& signal, size_t frames, int block) {
     }
 }
 
+// Half a second of audio at the pace a DAW plays it, before anything is measured. A plug-in
+// may finish its set-up on threads of its own (the peer allocates its delay lines off the
+// audio thread once its settings arrive); run flat out from loading, it would be measured
+// before it has done so, passing its input through untouched.
+void settle(Plugin& plugin, BenchSignal& signal, int rate, int block) {
+    const size_t frames = std::min(signal.inputs[0].size(), size_t(rate / 2));
+    const auto blockTime = std::chrono::duration<double>(double(block) / rate);
+    for (size_t pos = 0; pos < frames; pos += size_t(block)) {
+        run(plugin, signal, std::min(frames - pos, size_t(block)), block);
+        std::this_thread::sleep_for(blockTime);
+    }
+}
+
 double secondsFor(Plugin& plugin, BenchSignal& signal, size_t frames, int block) {
     const auto start = std::chrono::steady_clock::now();
     run(plugin, signal, frames, block);
@@ -108,7 +122,9 @@ int callgrindMode(Subject& main, Subject* other, int rate, int block, size_t fra
     auto plugin = prepare(host, main, rate, block);
     std::unique_ptr<Plugin> second = other ? prepare(host, *other, rate, block) : nullptr;
     BenchSignal signal(rate, frames);
-    // A few blocks first, so that first-touch work is not counted.
+    // Settled, then a few blocks more, so that first-touch work is not counted.
+    settle(*plugin, signal, rate, block);
+    if (second) settle(*second, signal, rate, block);
     run(*plugin, signal, size_t(block) * 4, block);
     if (second) run(*second, signal, size_t(block) * 4, block);
 
@@ -200,6 +216,8 @@ int runBench(Args args, const std::string& self) {
                 }
                 const size_t frames = std::max<size_t>(size_t(block), size_t(seconds * rate));
                 BenchSignal signal(rate, frames);
+                settle(*plugin, signal, rate, block);
+                if (second) settle(*second, signal, rate, block);
                 run(*plugin, signal, frames, block);  // warm-up
                 if (second) run(*second, signal, frames, block);
                 std::vector<double> ours, theirs;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace vantel {
 
@@ -161,6 +162,24 @@ struct RenderJob {
     size_t nonFinite = 0;
 };
 
+// Half a second of silence at the pace a DAW plays it (a block, then a pause as long as
+// the block), before the input: for plug-ins that finish their set-up on threads of their
+// own once their settings arrive, and until then pass their input through untouched.
+template <typename Sample>
+void settle(Plugin& plugin, int blockSize, int rate) {
+    const size_t block = size_t(blockSize);
+    Channels<Sample> inputs(size_t(std::max(plugin.effect()->numInputs, 4)), std::vector<Sample>(block, Sample(0)));
+    Channels<Sample> outputs(size_t(std::max(plugin.effect()->numOutputs, 0)), std::vector<Sample>(block));
+    const auto blockTime = std::chrono::duration<double>(double(blockSize) / rate);
+    for (int done = 0; done < rate / 2; done += blockSize) {
+        if constexpr (std::is_same_v<Sample, float>)
+            plugin.processReplacing(inputs, outputs, VstInt32(block));
+        else
+            plugin.processDoubleReplacing(inputs, outputs, VstInt32(block));
+        std::this_thread::sleep_for(blockTime);
+    }
+}
+
 template <typename Sample>
 void renderLoop(RenderJob& job, Progress& progress) {
     Plugin& plugin = *job.plugin;
@@ -212,6 +231,7 @@ int runRender(Args args) {
     const bool hasKey = args.value("--key", keyPath);
     const bool useDouble = args.flag("--double");
     const bool quiet = args.flag("--quiet");
+    const bool paced = args.flag("--settle");
     const auto files = args.positionals();
     if (files.empty() || files.size() > 2)
         throw Failure("vantel render needs an output file, and optionally an input file before it: "
@@ -281,6 +301,10 @@ int runRender(Args args) {
     plugin->setBlockSize(blockSize);
     applyStateOptions(*plugin, state);
     plugin->resume();
+    if (paced) {
+        if (useDouble) settle<double>(*plugin, blockSize, rate);
+        else settle<float>(*plugin, blockSize, rate);
+    }
 
     job.plugin = plugin.get();
     job.host = &host;
