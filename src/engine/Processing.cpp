@@ -578,6 +578,21 @@ struct Engine::Chain {
         inputSide(e, io, n, s, gates, primeL, primeR);
     }
 
+    // Any other pass in a function of its own per instruction set, for the same reason.
+    template <typename Pass>
+    [[gnu::noinline, gnu::flatten]] static void apartSse2(const Pass& pass) {
+        pass();
+    }
+    template <typename Pass>
+    [[gnu::noinline, gnu::flatten, gnu::target("avx2,fma")]] static void apartAvx2(const Pass& pass) {
+        pass();
+    }
+    template <bool Avx2, typename Pass>
+    static void apart(const Pass& pass) {
+        if constexpr (Avx2) apartAvx2(pass);
+        else apartSse2(pass);
+    }
+
     // ---- line inputs
 
     template <bool Gliding>
@@ -1021,7 +1036,7 @@ struct Engine::Chain {
         // A clock at one rate needs no modulation: its ticks are planned first.
         ClockPlan* plans[2] = {nullptr, nullptr};
         const bool clockFollows = s.clockOn && s.steadyClockRate == 0.0;
-        if (s.clockOn && !clockFollows) clock(e, io, n, s, plans);
+        if (s.clockOn && !clockFollows) apart<Avx2>([&] { clock(e, io, n, s, plans); });
 
         // Read ahead: while no fade runs and both lines hold all of the chunk's outputs before
         // it starts (the read heads a chunk or more behind the feedback heads), the outputs are
@@ -1053,12 +1068,13 @@ struct Engine::Chain {
         }
 
         // Clock: the ticks of a chunk whose rates follow the modulation.
-        if (clockFollows) clock(e, io, n, s, plans);
+        if (clockFollows) apart<Avx2>([&] { clock(e, io, n, s, plans); });
 
         // Feedback loop: delay lines, fades, filter in the loop, feedback network.
         io.fbL[0] = e.fb_[kLeft];
         io.fbR[0] = e.fb_[kRight];
-        const int32_t blockwise = feedbackLoop(e, io, n, s, plans, fading, readAhead);
+        int32_t blockwise = 0;
+        apart<Avx2>([&] { blockwise = feedbackLoop(e, io, n, s, plans, fading, readAhead); });
         e.fb_[kLeft] = io.fbL[n];
         e.fb_[kRight] = io.fbR[n];
 
@@ -1081,7 +1097,8 @@ struct Engine::Chain {
         // Filter placement: what is heard.
         const double* heardL = io.yL;
         const double* heardR = io.yR;
-        if (s.placement == kFilterListen) filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, 0, n, s.filterType);
+        if (s.placement == kFilterListen)
+            apart<Avx2>([&] { filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, 0, n, s.filterType); });
         if (s.placement == kFilterListen || s.placement == kFilterFeedback) {
             heardL = io.zL;
             heardR = io.zR;
@@ -1098,8 +1115,10 @@ struct Engine::Chain {
         else wet<false>(io, n, s, heardL, heardR, gateMayClose);
 
         // Reverb; while it is off its tail waits.
-        if (s.reverb == kReverbSpring) e.reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount);
-        if (s.reverb == kReverbPlate) e.reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount);
+        if (s.reverb == kReverbSpring)
+            apart<Avx2>([&] { e.reverb_.run<Reverb::kSpring>(io.wetL, io.wetR, n, s.reverbAmount); });
+        if (s.reverb == kReverbPlate)
+            apart<Avx2>([&] { e.reverb_.run<Reverb::kPlate>(io.wetL, io.wetR, n, s.reverbAmount); });
 
         // Ducking by the louder key channel; a silent key leaves a ducker at rest as it is
         // (and its gain at 1, unless the threshold lies below 0).
