@@ -140,8 +140,8 @@ struct ClockedDelay {
         double ph = phase, r = rate;
         for (int32_t i = 0; i < n; ++i) {
             double vi = v[i];
-            if (!(vi >= kMinRate)) vi = kMinRate;  // also NaN
-            if (vi > kMaxRate) vi = kMaxRate;
+            vi = vi >= kMinRate ? vi : kMinRate;  // also NaN
+            vi = vi > kMaxRate ? kMaxRate : vi;   // (as selects: a min and a max, no branches)
             const double p0 = 1.0 - (1.0 - ph) * vi / r;
             double q = p0 + vi;
             double u = 1.0 - p0;

@@ -28,12 +28,13 @@ inline double clampUnit(double x) {
 }
 
 // A phase that left [-pi, pi] by less than a turn comes back with one step of 2 pi, the
-// common case costing two compares. Anything further (huge increments or offsets, or not
+// common case costing one compare (of the magnitude: the same test as -pi <= x <= pi, and
+// false for not-a-number as well). Anything further (huge increments or offsets, or not
 // a number) takes the slow path, so a phase can never run away.
 inline double wrapPhase(double phase) {
-    if (phase >= -kPi && phase <= kPi) return phase;
+    if (std::fabs(phase) <= kPi) return phase;
     const double once = phase < -kPi ? phase + kTwoPi : phase - kTwoPi;
-    if (once >= -kPi && once <= kPi) return once;
+    if (std::fabs(once) <= kPi) return once;
     return wrapPhaseFully(phase);
 }
 

@@ -379,10 +379,12 @@ struct Engine::Chain {
         }
     }
 
-    template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn>
+    template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
         const Controls& c = io.controls;
+        // A control's value at sample i: resting, the one value, in a register.
+        auto at = [](const ControlRun& control, int32_t i) { return control.at<Gliding>(i); };
         const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod),
                          cutoffMod = c.run(kCutoffMod), driveGain = c.run(kDriveGain), lrOffset = c.run(kLrOffset),
                          modSource = c.run(kModSource);
@@ -427,7 +429,7 @@ struct Engine::Chain {
             // Filter coefficients (from last sample's cutoff factor and right modulation
             // signal), and the filter itself when placed at the input.
             if constexpr (Filter == kFilterAtInputSide) {
-                svf.computeCoefficients(tables, cutoff[i], modulation.cutoffFactor, resonance[i], resoMod[i],
+                svf.computeCoefficients(tables, at(cutoff, i), modulation.cutoffFactor, at(resonance, i), at(resoMod, i),
                                         modulation.m[kRight]);
                 io.svfF[i] = svf.f;
                 io.svfD[i] = svf.damping;
@@ -451,7 +453,7 @@ struct Engine::Chain {
 
             // Drive window and envelope followers (on |d| before the drive gain), then drive;
             // the gate envelopes beside the followers, when the line outputs were read ahead.
-            if constexpr (DriveOn) drive.step(dL, dR, driveGain[i]);
+            if constexpr (DriveOn) drive.step(dL, dR, at(driveGain, i));
             const Pair d = {dL, dR}, heard = {heardL[i], heardR[i]};
             Lanes4 target = __builtin_shufflevector(d, heard, 0, 1, 2, 3);
             takeMagnitudes(target);
@@ -483,9 +485,9 @@ struct Engine::Chain {
 
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
             if constexpr (Modulation) {
-                lfo.step(tables, s.lfoWave, lrOffset[i]);
-                modulation.mix(lfo.out, followers.env, modSource[i]);
-                if constexpr (Filter != kNoInputFilter) modulation.followCutoff(tables, cutoffMod[i]);
+                lfo.step(tables, s.lfoWave, at(lrOffset, i));
+                modulation.mix(lfo.out, followers.env, at(modSource, i));
+                if constexpr (Filter != kNoInputFilter) modulation.followCutoff(tables, at(cutoffMod, i));
                 if (keepModulation) {
                     io.mL[i] = modulation.m[kLeft];
                     io.mR[i] = modulation.m[kRight];
@@ -507,11 +509,11 @@ struct Engine::Chain {
             if (n > 0) {
                 if (phaseOnly) {
                     lfo.phase = phaseBefore;
-                    lfo.step(tables, s.lfoWave, lrOffset[n - 1]);
+                    lfo.step(tables, s.lfoWave, at(lrOffset, n - 1));
                 } else {
-                    for (int32_t i = 0; i < n; ++i) lfo.step(tables, s.lfoWave, lrOffset[i]);
+                    for (int32_t i = 0; i < n; ++i) lfo.step(tables, s.lfoWave, at(lrOffset, i));
                 }
-                modulation.mix(lfo.out, followers.env, modSource[n - 1]);
+                modulation.mix(lfo.out, followers.env, at(modSource, n - 1));
             }
         }
         if (gates) {
@@ -529,12 +531,19 @@ struct Engine::Chain {
     template <int Filter, bool AntiAlias>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
                           bool keepModulation, bool gates, double& primeL, double& primeR) {
+        if (io.controls.gliding()) inputSide<Filter, AntiAlias, true>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
+        else inputSide<Filter, AntiAlias, false>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
+    }
+
+    template <int Filter, bool AntiAlias, bool Gliding>
+    static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
+                          bool keepModulation, bool gates, double& primeL, double& primeR) {
         if (modulation) {
-            if (s.driveOn) inputSide<Filter, AntiAlias, true, true>(e, io, n, s, keepModulation, gates, primeL, primeR);
-            else inputSide<Filter, AntiAlias, true, false>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            if (s.driveOn) inputSide<Filter, AntiAlias, true, true, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, true, false, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
         } else {
-            if (s.driveOn) inputSide<Filter, AntiAlias, false, true>(e, io, n, s, false, gates, primeL, primeR);
-            else inputSide<Filter, AntiAlias, false, false>(e, io, n, s, false, gates, primeL, primeR);
+            if (s.driveOn) inputSide<Filter, AntiAlias, false, true, Gliding>(e, io, n, s, false, gates, primeL, primeR);
+            else inputSide<Filter, AntiAlias, false, false, Gliding>(e, io, n, s, false, gates, primeL, primeR);
         }
     }
 
@@ -764,9 +773,16 @@ struct Engine::Chain {
         const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
         const int32_t ticks = plan->upTo[b - 1] - first;
         alignas(32) double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
-        int32_t owner[ClockPlan::kTicks];  // each tick's sample
-        for (int32_t i = a, k = 0; i < b; ++i)
-            for (; k < plan->upTo[i] - first; ++k) owner[k] = i;
+        // Each tick's sample. A sample has at most kMaxTicks ticks: each writes that many
+        // owners from its first tick on, and the next sample's first tick overwrites what lay
+        // beyond its own (a loop per sample over its one or two ticks cost more in its set-up
+        // than in its stores).
+        constexpr int kMaxTicks = ClockedDelay::kMaxTicks;
+        int32_t owner[ClockPlan::kTicks + kMaxTicks];
+        for (int32_t i = a, k = 0; i < b; ++i) {
+            for (int j = 0; j < kMaxTicks; ++j) owner[k + j] = i;
+            k = plan->upTo[i] - first;
+        }
         const double* t = plan->t + first;
         int32_t k = 0;
         for (; k + 4 <= ticks; k += 4) {
