@@ -155,6 +155,11 @@ struct Lfo {
     // True when the shape's outputs depend on the current phase alone.
     static bool isMemoryless(int wave) { return wave != kSquare && wave != kSaw && wave != kRandom; }
 
+    // A memoryless shape's output at channel phase psi, as step() forms it.
+    static double memorylessShape(const EngineTables& tables, int wave, double psi) {
+        return wave == kTriangle ? triangle(psi) : sineAt(tables.sine.data(), psi);
+    }
+
 private:
     // The sine table read without interpolation. A wrapped phase puts the index in 0..999;
     // the limit only guards the top edge against rounding.

@@ -55,7 +55,7 @@ inline double octaveFactor(const EngineTables& tables, double w) {
 // table are its own.
 inline void octaveFactors(const EngineTables& tables, const double* w, double* out, int32_t n) {
     typedef double D4 __attribute__((vector_size(32)));
-    typedef long long L4 __attribute__((vector_size(32)));
+    typedef int L4 __attribute__((vector_size(16)));  // 32-bit lanes: one conversion instruction
     const double* octave = tables.octave.data();
     const D4 zero = {0.0, 0.0, 0.0, 0.0}, one = {1.0, 1.0, 1.0, 1.0};
     int32_t i = 0;

@@ -152,6 +152,37 @@ inline void takeMagnitudes(Lanes4& v) {
     v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & kAllButSign);
 }
 
+// math::wrapPhase() on four lanes, each with its arithmetic. False, with nothing changed,
+// when some lane would need its slow path (further out than a turn, or not a number).
+inline bool wrapPhases(Lanes4& x) {
+    Lanes4 magnitude = x;
+    takeMagnitudes(magnitude);
+    const auto inside = magnitude <= math::kPi;
+    const Lanes4 once = x < -math::kPi ? x + math::kTwoPi : x - math::kTwoPi;
+    Lanes4 onceMagnitude = once;
+    takeMagnitudes(onceMagnitude);
+    const auto wrapped = inside | (onceMagnitude <= math::kPi);
+    if (!(wrapped[0] & wrapped[1] & wrapped[2] & wrapped[3])) return false;
+    x = inside ? x : once;
+    return true;
+}
+
+// Lfo::memorylessShape() on four channel phases that wrapPhases() left within a half turn.
+inline void memorylessShapes(const EngineTables& tables, int wave, const Lanes4& psi, double* out) {
+    typedef int Index4 __attribute__((vector_size(16)));  // 32-bit lanes: one conversion instruction
+    if (wave == Lfo::kTriangle) {
+        const Lanes4 v = psi / Lfo::kTriangleCorner;
+        Lanes4 y = psi > Lfo::kTriangleCorner ? 2.0 - v : v;
+        y = psi < -Lfo::kTriangleCorner ? -v - 2.0 : y;
+        std::memcpy(out, &y, sizeof y);
+        return;
+    }
+    Index4 k = __builtin_convertvector((psi + math::kPi) * EngineTables::kSineScale, Index4);
+    k = k < EngineTables::kSineSize - 1 ? k : EngineTables::kSineSize - 1;
+    const double* sine = tables.sine.data();
+    for (int j = 0; j < 4; ++j) out[j] = sine[k[j]];
+}
+
 // Four windows of four doubles each (from[j][0..3]) turned into four vectors: window[m]
 // holds the m-th value of every window, lane j that of from[j].
 inline void windows(const double* const from[4], Lanes4 window[4]) {
@@ -232,6 +263,7 @@ struct Engine::Chunk {
     alignas(64) double wetL[kChunk], wetR[kChunk];    // wet pair, then the output pair
     alignas(64) double duck[kChunk];
     alignas(64) double aaL[kChunk], aaR[kChunk];      // the anti-alias filter's input terms
+    alignas(64) double lfoL[kChunk], lfoR[kChunk];    // the LFO's outputs, when formed ahead
     ClockPlan plan[2];
     Controls controls;
 };
@@ -317,9 +349,10 @@ struct Engine::Chain {
     // factors and right modulation signals each one takes, four at a time: each lane gets the
     // same arithmetic (the limits as selects) and its own reads of the tables. The last
     // sample goes through the filter itself, which keeps its coefficients.
+    template <bool Gliding>
     static void coefficients(const EngineTables& tables, StateVariableFilter& svf, Chunk& io, const Controls& c,
                              const double* factors, const double* rights, int32_t n) {
-        typedef long long Index4 __attribute__((vector_size(32)));
+        typedef int Index4 __attribute__((vector_size(16)));  // 32-bit lanes: one conversion instruction
         const ControlRun cutoff = c.run(kCutoff), resonance = c.run(kResonance), resoMod = c.run(kResoMod);
         const double* frequency = tables.svfFrequency.data();
         const double* dampingTable = tables.svfDamping.data();
@@ -330,16 +363,16 @@ struct Engine::Chain {
         const Lanes4 least = {kMin, kMin, kMin, kMin};
         int32_t i = 0;
         for (; i + 4 < n; i += 4) {
-            alignas(32) double controls[3][4];
-            for (int j = 0; j < 4; ++j) {
-                controls[0][j] = cutoff[i + j];
-                controls[1][j] = resonance[i + j];
-                controls[2][j] = resoMod[i + j];
-            }
             Lanes4 fc, reso, depth, factor, right;
-            std::memcpy(&fc, controls[0], sizeof fc);
-            std::memcpy(&reso, controls[1], sizeof reso);
-            std::memcpy(&depth, controls[2], sizeof depth);
+            if constexpr (Gliding) {
+                std::memcpy(&fc, cutoff.values + i, sizeof fc);
+                std::memcpy(&reso, resonance.values + i, sizeof reso);
+                std::memcpy(&depth, resoMod.values + i, sizeof depth);
+            } else {
+                fc = Lanes4{} + cutoff.value;
+                reso = Lanes4{} + resonance.value;
+                depth = Lanes4{} + resoMod.value;
+            }
             std::memcpy(&factor, factors + i, sizeof factor);
             std::memcpy(&right, rights + i, sizeof right);
 
@@ -377,6 +410,46 @@ struct Engine::Chain {
             io.svfF[i] = svf.f;
             io.svfD[i] = svf.damping;
         }
+    }
+
+    // The LFO's outputs for a chunk, for a shape without memory: the phases first (an add and
+    // a wrap per sample, the one recursion), then the channel phases and the shapes four
+    // samples at a time. Each value is the one step() gives, and the LFO is left as n steps
+    // leave it.
+    template <bool Gliding>
+    static void lfoRun(const EngineTables& tables, Lfo& lfo, int wave, const ControlRun& offset, double* outL,
+                       double* outR, int32_t n) {
+        if (n <= 0) return;
+        alignas(32) double phase[kChunk];
+        for (int32_t i = 0; i < n; ++i) {
+            phase[i] = lfo.phase;
+            lfo.advance();
+        }
+        double psiL = 0.0, psiR = 0.0;
+        int32_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            Lanes4 ph, off;
+            std::memcpy(&ph, phase + i, sizeof ph);
+            if constexpr (Gliding) std::memcpy(&off, offset.values + i, sizeof off);
+            else off = Lanes4{} + offset.value;
+            Lanes4 left = ph - off, right = ph + off;
+            if (!wrapPhases(left) || !wrapPhases(right)) break;  // the rest one by one
+            memorylessShapes(tables, wave, left, outL + i);
+            memorylessShapes(tables, wave, right, outR + i);
+            psiL = left[3];
+            psiR = right[3];
+        }
+        for (; i < n; ++i) {
+            const double o = offset.at<Gliding>(i);
+            psiL = math::wrapPhase(phase[i] - o);
+            psiR = math::wrapPhase(phase[i] + o);
+            outL[i] = Lfo::memorylessShape(tables, wave, psiL);
+            outR[i] = Lfo::memorylessShape(tables, wave, psiR);
+        }
+        lfo.prevPhase[0] = psiL;
+        lfo.prevPhase[1] = psiR;
+        lfo.out[0] = outL[n - 1];
+        lfo.out[1] = outR[n - 1];
     }
 
     template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
@@ -420,6 +493,9 @@ struct Engine::Chain {
         // again from the phase before it, which sets the outputs and previous phases.
         const bool phaseOnly = !Modulation && Lfo::isMemoryless(s.lfoWave);
         double phaseBefore = lfo.phase;
+        // Read, a shape without memory is formed for the chunk ahead of the loop.
+        const bool lfoAhead = Modulation && Lfo::isMemoryless(s.lfoWave);
+        if (lfoAhead) lfoRun<Gliding>(tables, lfo, s.lfoWave, lrOffset, io.lfoL, io.lfoR, n);
         // What the filter coefficients take from the modulation, when nothing here needs them
         // at once (they are formed after the loop).
         alignas(32) double factors[Filter == kCoefficientsOnly ? kChunk : 1];
@@ -485,8 +561,16 @@ struct Engine::Chain {
 
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
             if constexpr (Modulation) {
-                lfo.step(tables, s.lfoWave, at(lrOffset, i));
-                modulation.mix(lfo.out, followers.env, at(modSource, i));
+                double lfoOut[2];
+                if (lfoAhead) {
+                    lfoOut[0] = io.lfoL[i];
+                    lfoOut[1] = io.lfoR[i];
+                } else {
+                    lfo.step(tables, s.lfoWave, at(lrOffset, i));
+                    lfoOut[0] = lfo.out[0];
+                    lfoOut[1] = lfo.out[1];
+                }
+                modulation.mix(lfoOut, followers.env, at(modSource, i));
                 if constexpr (Filter != kNoInputFilter) modulation.followCutoff(tables, at(cutoffMod, i));
                 if (keepModulation) {
                     io.mL[i] = modulation.m[kLeft];
@@ -500,7 +584,7 @@ struct Engine::Chain {
             primeL = dL;
             primeR = dR;
         }
-        if constexpr (Filter == kCoefficientsOnly) coefficients(tables, svf, io, c, factors, rights, n);
+        if constexpr (Filter == kCoefficientsOnly) coefficients<Gliding>(tables, svf, io, c, factors, rights, n);
 
         // Nobody read the modulation: the LFO moves on by the chunk (stepped through its last
         // sample, or through every one when its shape remembers), and the signals are those
@@ -620,8 +704,14 @@ struct Engine::Chain {
         if (m) {
             // ClockedDelay::rateFor() in two passes: the controls, then the octave factors.
             double w[kChunk];
-            for (int32_t i = 0; i < n; ++i)
-                w[i] = ((1.0 - std::fabs(vcoMod[i])) * vcoManual + vcoMod[i] * m[i] + 1.0) * 0.5;
+            auto rate = [&](auto gliding) {
+                for (int32_t i = 0; i < n; ++i) {
+                    const double depth = vcoMod.at<decltype(gliding)::value>(i);
+                    w[i] = ((1.0 - std::fabs(depth)) * vcoManual + depth * m[i] + 1.0) * 0.5;
+                }
+            };
+            if (vcoMod.mask) rate(std::true_type{});
+            else rate(std::false_type{});
             math::octaveFactors(tables, w, v, n);
         } else
             std::fill(v, v + n, steadyRate);
@@ -871,6 +961,7 @@ struct Engine::Chain {
 
     // The same, one sample after another: while a fade runs (its bottom moves the heads) or a
     // line is too short for a run.
+    template <bool Gliding>
     static void feedbackLoopPerSample(Engine& e, Chunk& io, int32_t from, int32_t n, const BlockSettings& s,
                                       ClockPlan* const plans[2]) {
         const Controls& c = io.controls;
@@ -881,7 +972,8 @@ struct Engine::Chain {
         for (int32_t i = from; i < n; ++i) {
             // Feedback network input from last sample's feedback signals.
             const double fb[2] = {io.fbL[i], io.fbR[i]};
-            const FeedbackInput f = feedbackInput(fb, gainL[i], gainR[i], panL[i], panR[i]);
+            const FeedbackInput f = feedbackInput(fb, gainL.at<Gliding>(i), gainR.at<Gliding>(i), panL.at<Gliding>(i),
+                                                  panR.at<Gliding>(i));
             io.feedL[kHistory + i] = f.left;
             io.feedR[kHistory + i] = f.right;
             const double lineIn[2] = {io.lineL[kHistory + i], io.lineR[kHistory + i]};
@@ -967,7 +1059,10 @@ struct Engine::Chain {
                 if (plans[side])
                     keepHistories(e.clock_[side], *plans[side], side == kLeft ? io.lineL : io.lineR,
                                   side == kLeft ? io.feedL : io.feedR, blockwise);
-        if (blockwise < n) feedbackLoopPerSample(e, io, blockwise, n, s, plans);
+        if (blockwise < n) {
+            if (io.controls.gliding()) feedbackLoopPerSample<true>(e, io, blockwise, n, s, plans);
+            else feedbackLoopPerSample<false>(e, io, blockwise, n, s, plans);
+        }
         return blockwise;
     }
 
