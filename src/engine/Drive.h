@@ -87,6 +87,29 @@ struct Drive {
         beginBlock();
     }
 
+    // step() and apply()'s gains for both channels side by side, each lane with their
+    // arithmetic (both sides of the gain's choice are formed, then one is taken).
+    using Pair = double __attribute__((vector_size(16)));
+
+    void step(Pair d, double driveGain) {
+        const Pair old = {ring[0][index], ring[1][index]};
+        const Pair fresh = Pair{std::fabs(d[0]), std::fabs(d[1])} * driveGain;
+        ring[0][index] = fresh[0];
+        ring[1][index] = fresh[1];
+        Pair s = {sum[0], sum[1]};
+        s = s - old;
+        s = s + fresh;
+        sum[0] = s[0];
+        sum[1] = s[1];
+        index = (index + 1) & (window - 1);
+    }
+
+    Pair gains() const {
+        const Pair s = {sum[0], sum[1]};
+        const Pair linear = 1.0 - s * quarterOverWindow, above = static_cast<double>(window) / s;
+        return s <= static_cast<double>(2 * window) ? linear : above;
+    }
+
     // 1 - a/4 up to a window mean a = 2, 1/a beyond.
     double gain(int channel) const {
         const double s = sum[channel];

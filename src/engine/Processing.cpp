@@ -152,18 +152,29 @@ inline void takeMagnitudes(Lanes4& v) {
     v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & kAllButSign);
 }
 
-// math::wrapPhase() on four lanes, each with its arithmetic. False, with nothing changed,
-// when some lane would need its slow path (further out than a turn, or not a number).
-inline bool wrapPhases(Lanes4& x) {
-    Lanes4 magnitude = x;
-    takeMagnitudes(magnitude);
-    const auto inside = magnitude <= math::kPi;
-    const Lanes4 once = x < -math::kPi ? x + math::kTwoPi : x - math::kTwoPi;
-    Lanes4 onceMagnitude = once;
-    takeMagnitudes(onceMagnitude);
-    const auto wrapped = inside | (onceMagnitude <= math::kPi);
-    if (!(wrapped[0] & wrapped[1] & wrapped[2] & wrapped[3])) return false;
-    x = inside ? x : once;
+// math::wrapPhase() on two sets of four lanes, each with its arithmetic. False, with
+// nothing changed, when some lane would need its slow path (further out than a turn, or not
+// a number).
+inline bool wrapPhases(Lanes4& x, Lanes4& y) {
+    typedef long long Mask4 __attribute__((vector_size(32)));
+    auto wrap = [](const Lanes4& v, Lanes4& wrapped, Mask4& fine) {
+        Lanes4 magnitude = v;
+        takeMagnitudes(magnitude);
+        const Mask4 inside = magnitude <= math::kPi;
+        const Lanes4 once = v < -math::kPi ? v + math::kTwoPi : v - math::kTwoPi;
+        Lanes4 onceMagnitude = once;
+        takeMagnitudes(onceMagnitude);
+        wrapped = inside ? v : once;
+        fine = inside | (onceMagnitude <= math::kPi);
+    };
+    Lanes4 wx, wy;
+    Mask4 fineX, fineY;
+    wrap(x, wx, fineX);
+    wrap(y, wy, fineY);
+    const Mask4 fine = fineX & fineY;
+    if (!(fine[0] & fine[1] & fine[2] & fine[3])) return false;
+    x = wx;
+    y = wy;
     return true;
 }
 
@@ -264,6 +275,7 @@ struct Engine::Chunk {
     alignas(64) double duck[kChunk];
     alignas(64) double aaL[kChunk], aaR[kChunk];      // the anti-alias filter's input terms
     alignas(64) double lfoL[kChunk], lfoR[kChunk];    // the LFO's outputs, when formed ahead
+    alignas(64) double envL[kChunk], envR[kChunk];    // the envelope followers, for the blend after
     ClockPlan plan[2];
     Controls controls;
 };
@@ -433,7 +445,7 @@ struct Engine::Chain {
             if constexpr (Gliding) std::memcpy(&off, offset.values + i, sizeof off);
             else off = Lanes4{} + offset.value;
             Lanes4 left = ph - off, right = ph + off;
-            if (!wrapPhases(left) || !wrapPhases(right)) break;  // the rest one by one
+            if (!wrapPhases(left, right)) break;  // the rest one by one
             memorylessShapes(tables, wave, left, outL + i);
             memorylessShapes(tables, wave, right, outR + i);
             psiL = left[3];
@@ -450,6 +462,40 @@ struct Engine::Chain {
         lfo.prevPhase[1] = psiR;
         lfo.out[0] = outL[n - 1];
         lfo.out[1] = outR[n - 1];
+    }
+
+    // The modulation of a chunk after the input side's loop, from the LFO's outputs and the
+    // envelopes it kept: the blend (EnvelopeFollower.h's mix()) and, with Cutoff, the cutoff
+    // factors (followCutoff()), all side by side in time, each value with its arithmetic.
+    // The filter coefficients take each sample's factor and right signal from the sample
+    // before: those go to factors and rights (when given).
+    template <bool Gliding, bool Cutoff>
+    static void modulationAfter(const EngineTables& tables, Chunk& io, ModulationSignals& modulation,
+                                const Controls& c, double* factors, double* rights, int32_t n) {
+        if (n <= 0) return;
+        const ControlRun modSource = c.run(kModSource), cutoffMod = c.run(kCutoffMod);
+        for (int32_t i = 0; i < n; ++i) {
+            const double blend = modSource.at<Gliding>(i);
+            io.mL[i] = (1.0 - blend) * io.lfoL[i] + blend * (2.0 * io.envL[i] - 1.0);
+            io.mR[i] = (1.0 - blend) * io.lfoR[i] + blend * (2.0 * io.envR[i] - 1.0);
+        }
+        if constexpr (Cutoff) {
+            alignas(32) double w[kChunk], v[kChunk];
+            for (int32_t i = 0; i < n; ++i) w[i] = (cutoffMod.at<Gliding>(i) * io.mL[i] + 1.0) * 0.5;
+            math::octaveFactors(tables, w, v, n);
+            for (int32_t i = 0; i < n; ++i) v[i] = v[i] * v[i] * v[i];
+            if (factors) {
+                factors[0] = modulation.cutoffFactor;
+                rights[0] = modulation.m[kRight];
+                for (int32_t i = 1; i < n; ++i) {
+                    factors[i] = v[i - 1];
+                    rights[i] = io.mR[i - 1];
+                }
+            }
+            modulation.cutoffFactor = v[n - 1];
+        }
+        modulation.m[kLeft] = io.mL[n - 1];
+        modulation.m[kRight] = io.mR[n - 1];
     }
 
     template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
@@ -495,6 +541,7 @@ struct Engine::Chain {
         double phaseBefore = lfo.phase;
         // Read, a shape without memory is formed for the chunk ahead of the loop.
         const bool lfoAhead = Modulation && Lfo::isMemoryless(s.lfoWave);
+        constexpr bool kModulationAfter = Modulation && Filter != kFilterAtInputSide;
         if (lfoAhead) lfoRun<Gliding>(tables, lfo, s.lfoWave, lrOffset, io.lfoL, io.lfoR, n);
         // What the filter coefficients take from the modulation, when nothing here needs them
         // at once (they are formed after the loop).
@@ -509,10 +556,6 @@ struct Engine::Chain {
                                         modulation.m[kRight]);
                 io.svfF[i] = svf.f;
                 io.svfD[i] = svf.damping;
-            }
-            if constexpr (Filter == kCoefficientsOnly) {
-                factors[i] = modulation.cutoffFactor;
-                rights[i] = modulation.m[kRight];
             }
             if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
 
@@ -529,8 +572,8 @@ struct Engine::Chain {
 
             // Drive window and envelope followers (on |d| before the drive gain), then drive;
             // the gate envelopes beside the followers, when the line outputs were read ahead.
-            if constexpr (DriveOn) drive.step(dL, dR, at(driveGain, i));
             const Pair d = {dL, dR}, heard = {heardL[i], heardR[i]};
+            if constexpr (DriveOn) drive.step(d, at(driveGain, i));
             Lanes4 target = __builtin_shufflevector(d, heard, 0, 1, 2, 3);
             takeMagnitudes(target);
             target = target * levelScale;
@@ -546,7 +589,9 @@ struct Engine::Chain {
             if constexpr (DriveOn) {
                 primeL = dL;
                 primeR = dR;
-                drive.apply(dL, dR);
+                const Pair driven = d * drive.gains();
+                dL = driven[0];
+                dR = driven[1];
             }
             lineL[i] = dL;
             lineR[i] = dR;
@@ -559,8 +604,17 @@ struct Engine::Chain {
                 }
             }
 
-            // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor.
-            if constexpr (Modulation) {
+            // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor; after
+            // the loop where nothing in it reads them (only the filter at the input does).
+            if constexpr (kModulationAfter) {
+                io.envL[i] = levels[0];
+                io.envR[i] = levels[1];
+                if (!lfoAhead) {
+                    lfo.step(tables, s.lfoWave, at(lrOffset, i));
+                    io.lfoL[i] = lfo.out[0];
+                    io.lfoR[i] = lfo.out[1];
+                }
+            } else if constexpr (Modulation) {
                 double lfoOut[2];
                 if (lfoAhead) {
                     lfoOut[0] = io.lfoL[i];
@@ -584,6 +638,8 @@ struct Engine::Chain {
             primeL = dL;
             primeR = dR;
         }
+        if constexpr (kModulationAfter)
+            modulationAfter<Gliding, Filter != kNoInputFilter>(tables, io, modulation, c, factors, rights, n);
         if constexpr (Filter == kCoefficientsOnly) coefficients<Gliding>(tables, svf, io, c, factors, rights, n);
 
         // Nobody read the modulation: the LFO moves on by the chunk (stepped through its last
