@@ -133,9 +133,9 @@ struct ClockedDelay {
     }
 
     // plan() for n samples at the rates v[0..n): the places of their ticks go to t in order,
-    // the count of ticks through sample i to upTo[i], where sample i's output is read to p[i].
-    // Returns the count of ticks.
-    int32_t planRun(const double* v, int32_t n, double* t, int32_t* upTo, double* p) {
+    // each tick's sample to owner, the count of ticks through sample i to upTo[i], where
+    // sample i's output is read to p[i]. Returns the count of ticks.
+    int32_t planRun(const double* v, int32_t n, double* t, int32_t* owner, int32_t* upTo, double* p) {
         int32_t k = 0;
         double ph = phase, r = rate;
         for (int32_t i = 0; i < n; ++i) {
@@ -147,6 +147,7 @@ struct ClockedDelay {
             double u = 1.0 - p0;
             for (int count = 0; q >= 1.0 && count < kMaxTicks; ++count) {
                 q -= 1.0;
+                owner[k] = i;
                 t[k++] = u / vi;
                 u += 1.0;
             }

@@ -220,6 +220,7 @@ struct ClockPlan {
     int32_t upTo[256];  // ticks from the chunk's start through each sample
     double p[256];      // where each sample's output is read
     double t[kTicks];   // every tick's position, in order
+    int32_t owner[kTicks];  // every tick's sample
     // The slots taken: the line's four before the chunk in front, then one per tick.
     double taken[4 + kTicks];
 };
@@ -771,7 +772,7 @@ struct Engine::Chain {
             math::octaveFactors(tables, w, v, n);
         } else
             std::fill(v, v + n, steadyRate);
-        clock.planRun(v, n, plan.t, plan.upTo, plan.p);
+        clock.planRun(v, n, plan.t, plan.owner, plan.upTo, plan.p);
     }
 
     static void clock(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* plans[2]) {
@@ -919,16 +920,7 @@ struct Engine::Chain {
         const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
         const int32_t ticks = plan->upTo[b - 1] - first;
         alignas(32) double in[ClockPlan::kTicks], fed[ClockPlan::kTicks];
-        // Each tick's sample. A sample has at most kMaxTicks ticks: each writes that many
-        // owners from its first tick on, and the next sample's first tick overwrites what lay
-        // beyond its own (a loop per sample over its one or two ticks cost more in its set-up
-        // than in its stores).
-        constexpr int kMaxTicks = ClockedDelay::kMaxTicks;
-        int32_t owner[ClockPlan::kTicks + kMaxTicks];
-        for (int32_t i = a, k = 0; i < b; ++i) {
-            for (int j = 0; j < kMaxTicks; ++j) owner[k + j] = i;
-            k = plan->upTo[i] - first;
-        }
+        const int32_t* owner = plan->owner + first;  // each tick's sample
         const double* t = plan->t + first;
         int32_t k = 0;
         for (; k + 4 <= ticks; k += 4) {
