@@ -6,7 +6,11 @@
 //   meter            the input meter's rings and held range
 //   input side       filter coefficients and the filter at the input, the anti-alias filter,
 //                    drive window and envelope followers, drive, modulation (LFO, blend,
-//                    cutoff factor); all that depends only on the input, in one loop
+//                    cutoff factor); all that depends only on the input, in one loop. What in
+//                    it does not wait on a recursion is formed around the loop, side by side
+//                    in time: the anti-alias filter's input terms and a memoryless LFO shape
+//                    before it, the blend and the cutoff factors after it (unless the filter
+//                    at the input reads them in the loop)
 //   line inputs      the mutes
 //   clock            the clocked lines' ticks for the chunk: how many fall in each sample, where
 //                    (before the input side when the rate holds)
@@ -29,7 +33,14 @@
 // gate envelopes can follow them in the input side's loop.
 // Recursions that do not depend on each other share a loop (the anti-alias filter, the
 // envelopes, the drive window, the LFO, the gate envelopes), because each run alone would wait
-// on its own chain.
+// on its own chain; short ones of the same form share a register (the followers with the gate
+// envelopes, the drive's two channels).
+//
+// Each compile (SSE2, AVX2) is one piece of code per pass: the chunk is inlined into the
+// block, and the input side, the clock, the feedback loop, the listening filter and the
+// reverb are each a function of their own that everything they call is inlined into. Inlined
+// into one function they shared its register allocation, which kept the recursions' states
+// on the stack, every sample waiting for them to come back from memory.
 //
 // Stages whose output nobody reads in a chunk are not run, but their state moves on exactly
 // as if they had been: the LFO phase while neither the clock nor the filter reads the

@@ -110,6 +110,31 @@ TEST(FastLoop, EveryVariantGivesThePlainLoopsSamples) {
                 }
 }
 
+// The LFO's memoryless shapes are formed ahead of the input side four samples at a time;
+// channel phases further out than a turn take the slow wrap there, one by one. Offsets far
+// out of range, read by the filter and by a clock that follows them, steady and gliding.
+TEST(FastLoop, FarLfoOffsetsGiveThePlainLoopsSamples) {
+    for (int wave : {0, 2})
+        for (double offset : {7.5, -40.0, 1e6}) {
+            Scene scene{"far offset",
+                        [=](Engine& e) {
+                            shortLines(e, 9.0, 13.0);
+                            e.setFilterOn(true);
+                            e.setFilterMode(1);
+                            e.setCutoffModTarget(0.8);
+                            e.setVcoOn(true);
+                            e.setVcoModTarget(0.6);
+                            e.setLfoWave(wave);
+                            e.setLfoRate(3.0);
+                            e.setLrOffsetTarget(offset);
+                        },
+                        [=](Engine& e) { e.setLrOffsetTarget(-offset * 0.5); }};
+            SCOPED_TRACE(offset);
+            expectSameAsPlain<double>(scene);
+            expectSameAsPlain<float>(scene);
+        }
+}
+
 // Stages that nobody reads are skipped and only their state moves on: the LFO while neither
 // the clock nor the filter reads it, the drive window while the drive is off, the ducker on a
 // silent key, the gate while no threshold can close it. Once something reads them they must
