@@ -510,7 +510,7 @@ struct Engine::Chain {
         modulation.m[kRight] = io.mR[n - 1];
     }
 
-    template <int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
+    template <bool Wide, int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
         const Controls& c = io.controls;
@@ -531,14 +531,15 @@ struct Engine::Chain {
         double* const lineR = io.lineR + kHistory;
         double dL = 0.0, dR = 0.0;
         // The envelope followers and the gate envelopes side by side, one lane each (a lane
-        // gets the arithmetic of EnvelopeFollower::step() or followGatePair()): four short
-        // recursions in one register instead of two pairs, which left this loop short of
-        // registers and its states waiting on the stack. Without `gates` the gate lanes
-        // follow silence, and nobody keeps what they give.
+        // gets the arithmetic of EnvelopeFollower::step() or followGatePair()): with four-lane
+        // registers (Wide), four short recursions in one register instead of two pairs.
+        // Without `gates` the gate lanes follow silence, and nobody keeps what they give.
         Lanes4 levels = {followers.env[0], followers.env[1], e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
         const Lanes4 levelScale = {s.modSensGain, s.modSensGain, 1.0, 1.0};
         const Lanes4 falling = {s.envCoefficient, s.envCoefficient, s.gateRelease, s.gateRelease};
         const Lanes4 rising = {s.envCoefficient, s.envCoefficient, e.gateAttack_, e.gateAttack_};
+        GatePair gate = {e.gate_[kLeft].envelope, e.gate_[kRight].envelope};
+        const GatePair gateAttack = {e.gateAttack_, e.gateAttack_}, gateRelease = {s.gateRelease, s.gateRelease};
         const double* const heardL = gates ? io.yL : kSilence;
         const double* const heardR = gates ? io.yR : kSilence;
         // The anti-alias filter's input terms depend on the input alone: formed for the whole
@@ -586,17 +587,26 @@ struct Engine::Chain {
             // the gate envelopes beside the followers, when the line outputs were read ahead.
             const Pair d = {dL, dR}, heard = {heardL[i], heardR[i]};
             if constexpr (DriveOn) drive.step(d, at(driveGain, i));
-            Lanes4 target = __builtin_shufflevector(d, heard, 0, 1, 2, 3);
-            takeMagnitudes(target);
-            target = target * levelScale;
-            const Lanes4 coefficient = target < levels ? falling : rising;
-            levels = levels + (target - levels) * coefficient;
-            levels = levels + 1e-30 - 1e-30;  // denormal flush
-            io.gateL[i] = levels[2];
-            io.gateR[i] = levels[3];
-            if constexpr (Modulation) {
-                followers.env[0] = levels[0];
-                followers.env[1] = levels[1];
+            if constexpr (Wide) {
+                Lanes4 target = __builtin_shufflevector(d, heard, 0, 1, 2, 3);
+                takeMagnitudes(target);
+                target = target * levelScale;
+                const Lanes4 coefficient = target < levels ? falling : rising;
+                levels = levels + (target - levels) * coefficient;
+                levels = levels + 1e-30 - 1e-30;  // denormal flush
+                if constexpr (Modulation) {
+                    followers.env[0] = levels[0];
+                    followers.env[1] = levels[1];
+                }
+                io.gateL[i] = levels[2];
+                io.gateR[i] = levels[3];
+            } else {
+                // Two-lane registers: the pairs on their own (a select of four lanes costs
+                // twice over there).
+                followers.step(dL, dR, s.modSensGain, s.envCoefficient);
+                gate = followGatePair(gate, heard[0], heard[1], gateAttack, gateRelease);
+                io.gateL[i] = gate[0];
+                io.gateR[i] = gate[1];
             }
             if constexpr (DriveOn) {
                 primeL = dL;
@@ -619,8 +629,8 @@ struct Engine::Chain {
             // Modulation: LFO shapes, the blend with the envelopes, the cutoff factor; after
             // the loop where nothing in it reads them (only the filter at the input does).
             if constexpr (kModulationAfter) {
-                io.envL[i] = levels[0];
-                io.envR[i] = levels[1];
+                io.envL[i] = followers.env[0];
+                io.envR[i] = followers.env[1];
                 if (!lfoAhead) {
                     lfo.step(tables, s.lfoWave, at(lrOffset, i));
                     io.lfoL[i] = lfo.out[0];
@@ -644,8 +654,10 @@ struct Engine::Chain {
                 }
             }
         }
-        followers.env[0] = levels[0];
-        followers.env[1] = levels[1];
+        if constexpr (Wide) {
+            followers.env[0] = levels[0];
+            followers.env[1] = levels[1];
+        }
         if constexpr (!DriveOn) {
             primeL = dL;
             primeR = dR;
@@ -669,8 +681,8 @@ struct Engine::Chain {
             }
         }
         if (gates) {
-            e.gate_[kLeft].envelope = levels[2];
-            e.gate_[kRight].envelope = levels[3];
+            e.gate_[kLeft].envelope = Wide ? levels[2] : gate[0];
+            e.gate_[kRight].envelope = Wide ? levels[3] : gate[1];
         }
         if constexpr (Filter != kNoInputFilter) e.svf_ = svf;
         if constexpr (AntiAlias) e.antiAlias_ = antiAlias;
@@ -680,27 +692,28 @@ struct Engine::Chain {
         e.modulation_ = modulation;
     }
 
-    template <int Filter, bool AntiAlias>
+    template <bool Wide, int Filter, bool AntiAlias>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
                           bool keepModulation, bool gates, double& primeL, double& primeR) {
-        if (io.controls.gliding()) inputSide<Filter, AntiAlias, true>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
-        else inputSide<Filter, AntiAlias, false>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
+        if (io.controls.gliding()) inputSide<Wide, Filter, AntiAlias, true>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
+        else inputSide<Wide, Filter, AntiAlias, false>(e, io, n, s, modulation, keepModulation, gates, primeL, primeR);
     }
 
-    template <int Filter, bool AntiAlias, bool Gliding>
+    template <bool Wide, int Filter, bool AntiAlias, bool Gliding>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool modulation,
                           bool keepModulation, bool gates, double& primeL, double& primeR) {
         if (modulation) {
-            if (s.driveOn) inputSide<Filter, AntiAlias, true, true, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
-            else inputSide<Filter, AntiAlias, true, false, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            if (s.driveOn) inputSide<Wide, Filter, AntiAlias, true, true, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
+            else inputSide<Wide, Filter, AntiAlias, true, false, Gliding>(e, io, n, s, keepModulation, gates, primeL, primeR);
         } else {
-            if (s.driveOn) inputSide<Filter, AntiAlias, false, true, Gliding>(e, io, n, s, false, gates, primeL, primeR);
-            else inputSide<Filter, AntiAlias, false, false, Gliding>(e, io, n, s, false, gates, primeL, primeR);
+            if (s.driveOn) inputSide<Wide, Filter, AntiAlias, false, true, Gliding>(e, io, n, s, false, gates, primeL, primeR);
+            else inputSide<Wide, Filter, AntiAlias, false, false, Gliding>(e, io, n, s, false, gates, primeL, primeR);
         }
     }
 
     // `gates`: the line outputs of the chunk were read ahead, and the gate envelopes follow
     // them here, beside the other recursions.
+    template <bool Wide>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL,
                           double& primeR) {
         // The filter reads the modulation (its cutoff factor and resonance), and so does a
@@ -713,17 +726,17 @@ struct Engine::Chain {
         const int variant = filter * 2 + (s.clockOn ? 1 : 0);
         switch (variant) {
         case kNoInputFilter * 2:
-            return inputSide<kNoInputFilter, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kNoInputFilter, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kNoInputFilter * 2 + 1:
-            return inputSide<kNoInputFilter, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kNoInputFilter, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kCoefficientsOnly * 2:
-            return inputSide<kCoefficientsOnly, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kCoefficientsOnly, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kCoefficientsOnly * 2 + 1:
-            return inputSide<kCoefficientsOnly, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kCoefficientsOnly, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         case kFilterAtInputSide * 2:
-            return inputSide<kFilterAtInputSide, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kFilterAtInputSide, false>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         default:
-            return inputSide<kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
+            return inputSide<Wide, kFilterAtInputSide, true>(e, io, n, s, modulation, clockFollows, gates, primeL, primeR);
         }
     }
 
@@ -732,11 +745,11 @@ struct Engine::Chain {
     // states on the stack: every sample then waited for them to come back from memory.
     [[gnu::noinline, gnu::flatten]] static void inputSideSse2(Engine& e, Chunk& io, int32_t n, const BlockSettings& s,
                                                              bool gates, double& primeL, double& primeR) {
-        inputSide(e, io, n, s, gates, primeL, primeR);
+        inputSide<false>(e, io, n, s, gates, primeL, primeR);
     }
     [[gnu::noinline, gnu::flatten, gnu::target("avx2,fma")]] static void inputSideAvx2(
         Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL, double& primeR) {
-        inputSide(e, io, n, s, gates, primeL, primeR);
+        inputSide<true>(e, io, n, s, gates, primeL, primeR);
     }
 
     // Any other pass in a function of its own per instruction set, for the same reason.
