@@ -135,30 +135,57 @@ struct ClockedDelay {
     // plan() for n samples at the rates v[0..n): the places of their ticks go to t in order,
     // each tick's sample to owner, the count of ticks through sample i to upTo[i], where
     // sample i's output is read to p[i]. Returns the count of ticks.
+    struct Run {
+        const double* v;
+        double* t;
+        int32_t* owner;
+        int32_t* upTo;
+        double* p;
+    };
+
     int32_t planRun(const double* v, int32_t n, double* t, int32_t* owner, int32_t* upTo, double* p) {
-        int32_t k = 0;
+        const Run run{v, t, owner, upTo, p};
         double ph = phase, r = rate;
-        for (int32_t i = 0; i < n; ++i) {
-            double vi = v[i];
-            vi = vi >= kMinRate ? vi : kMinRate;  // also NaN
-            vi = vi > kMaxRate ? kMaxRate : vi;   // (as selects: a min and a max, no branches)
-            const double p0 = 1.0 - (1.0 - ph) * vi / r;
-            double q = p0 + vi;
-            double u = 1.0 - p0;
-            for (int count = 0; q >= 1.0 && count < kMaxTicks; ++count) {
-                q -= 1.0;
-                owner[k] = i;
-                t[k++] = u / vi;
-                u += 1.0;
-            }
-            upTo[i] = k;
-            p[i] = q;
-            ph = q;
-            r = vi;
-        }
+        int32_t k = 0;
+        for (int32_t i = 0; i < n; ++i) planSample(run, i, ph, r, k);
         phase = ph;
         rate = r;
         return k;
+    }
+
+    // planRun() for two lines at once. Each sample waits on the one before through a
+    // division; with both lines' samples in one loop the two waits overlap.
+    static void planRuns(ClockedDelay& a, const Run& runA, ClockedDelay& b, const Run& runB, int32_t n) {
+        double phA = a.phase, rA = a.rate, phB = b.phase, rB = b.rate;
+        int32_t kA = 0, kB = 0;
+        for (int32_t i = 0; i < n; ++i) {
+            planSample(runA, i, phA, rA, kA);
+            planSample(runB, i, phB, rB, kB);
+        }
+        a.phase = phA;
+        a.rate = rA;
+        b.phase = phB;
+        b.rate = rB;
+    }
+
+    // Sample i of a run: its ticks from the phase ph and rate r of the sample before.
+    static void planSample(const Run& run, int32_t i, double& ph, double& r, int32_t& k) {
+        double vi = run.v[i];
+        vi = vi >= kMinRate ? vi : kMinRate;  // also NaN
+        vi = vi > kMaxRate ? kMaxRate : vi;   // (as selects: a min and a max, no branches)
+        const double p0 = 1.0 - (1.0 - ph) * vi / r;
+        double q = p0 + vi;
+        double u = 1.0 - p0;
+        for (int count = 0; q >= 1.0 && count < kMaxTicks; ++count) {
+            q -= 1.0;
+            run.owner[k] = i;
+            run.t[k++] = u / vi;
+            u += 1.0;
+        }
+        run.upTo[i] = k;
+        run.p[i] = q;
+        ph = q;
+        r = vi;
     }
 
     // One tick at t: the histories interpolated into the line at the write and feedback

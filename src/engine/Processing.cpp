@@ -778,41 +778,51 @@ struct Engine::Chain {
 
     // The ticks of one side's clocked line for the chunk. A rate that holds (rates null) or one
     // per sample from the side's modulation signal.
-    static void planClock(const EngineTables& tables, ClockedDelay& clock, ClockPlan& plan, double steadyRate,
-                          const double* m, double vcoManual, ControlRun vcoMod, int32_t n) {
-        plan.unit = false;
-        double v[kChunk];
-        if (m) {
-            // ClockedDelay::rateFor() in two passes: the controls, then the octave factors.
-            double w[kChunk];
-            auto rate = [&](auto gliding) {
-                for (int32_t i = 0; i < n; ++i) {
-                    const double depth = vcoMod.at<decltype(gliding)::value>(i);
-                    w[i] = ((1.0 - std::fabs(depth)) * vcoManual + depth * m[i] + 1.0) * 0.5;
-                }
-            };
-            if (vcoMod.mask) rate(std::true_type{});
-            else rate(std::false_type{});
-            math::octaveFactors(tables, w, v, n);
-        } else
+    // One side's clock rates for the chunk: the one that holds, or one per sample from the
+    // side's modulation signal m.
+    static void clockRates(const EngineTables& tables, double steadyRate, const double* m, double vcoManual,
+                           ControlRun vcoMod, double* v, int32_t n) {
+        if (!m) {
             std::fill(v, v + n, steadyRate);
-        clock.planRun(v, n, plan.t, plan.owner, plan.upTo, plan.p);
+            return;
+        }
+        // ClockedDelay::rateFor() in two passes: the controls, then the octave factors.
+        double w[kChunk];
+        auto rate = [&](auto gliding) {
+            for (int32_t i = 0; i < n; ++i) {
+                const double depth = vcoMod.at<decltype(gliding)::value>(i);
+                w[i] = ((1.0 - std::fabs(depth)) * vcoManual + depth * m[i] + 1.0) * 0.5;
+            }
+        };
+        if (vcoMod.mask) rate(std::true_type{});
+        else rate(std::false_type{});
+        math::octaveFactors(tables, w, v, n);
     }
 
     static void clock(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* plans[2]) {
         const bool follows = s.steadyClockRate == 0.0;
-        ClockedDelay* clocks[2] = {&e.clock_[kLeft], &e.clock_[kRight]};
+        alignas(32) double rates[2][kChunk];
+        ClockedDelay::Run runs[2];
+        int planned[2], count = 0;
         for (int side = 0; side < 2; ++side) {
             ClockPlan& plan = io.plan[side];
-            ClockedDelay& clock = *clocks[side];
+            const ClockedDelay& clock = e.clock_[side];
             plans[side] = &plan;
             for (int j = 0; j < 4; ++j) plan.taken[j] = clock.taken[j];
             // At rate 1 with the phase at 0 every sample has one tick at t = (1 - 0) / 1 and
             // leaves the phase at 0 and the rate at 1.
             plan.unit = !follows && s.steadyClockRate == 1.0 && clock.rate == 1.0 && clock.phase == 0.0;
             if (plan.unit) continue;
-            planClock(e.tables_, clock, plan, s.steadyClockRate, follows ? (side == kLeft ? io.mL : io.mR) : nullptr,
-                      s.vcoManual, io.controls.run(kVcoMod), n);
+            clockRates(e.tables_, s.steadyClockRate, follows ? (side == kLeft ? io.mL : io.mR) : nullptr, s.vcoManual,
+                       io.controls.run(kVcoMod), rates[side], n);
+            runs[side] = {rates[side], plan.t, plan.owner, plan.upTo, plan.p};
+            planned[count++] = side;
+        }
+        if (count == 2)
+            ClockedDelay::planRuns(e.clock_[kLeft], runs[kLeft], e.clock_[kRight], runs[kRight], n);
+        else if (count == 1) {
+            const ClockedDelay::Run& run = runs[planned[0]];
+            e.clock_[planned[0]].planRun(run.v, n, run.t, run.owner, run.upTo, run.p);
         }
     }
 
