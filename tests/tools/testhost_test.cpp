@@ -221,10 +221,13 @@ TEST(TestHostCallbacks, TwoHostsAndSeveralInstancesKeepTheirCallsApart) {
     ASSERT_EQ(second.count(audioMasterGetSampleRate), 1u);
     EXPECT_EQ(second.calls()[0].effect, c->effect());
 
-    // Closing one instance leaves the module loaded for the others.
+    // Closing one instance leaves the module loaded for the others; one loaded after it by
+    // the other host (maybe at the same address) is that host's, whatever was asked before.
     a.reset();
     EXPECT_EQ(probeCalls(*b, audioMasterGetSampleRate), 11025);
     EXPECT_EQ(probeCalls(*c, audioMasterGetSampleRate), 22050);
+    auto d = second.load(PROBE_PLUGIN);
+    EXPECT_EQ(probeCalls(*d, audioMasterGetSampleRate), 22050);
 }
 
 TEST(TestHostPlugin, DestructionSuspendsThenClosesAndResvd1IsTheHosts) {

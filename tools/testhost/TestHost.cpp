@@ -3,6 +3,7 @@
 #include "Module.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 
@@ -21,11 +22,30 @@ std::map<const AEffect*, Plugin*>& registry() {
 // host knows its effect pointer belong to it.
 thread_local Plugin* loadingPlugin = nullptr;
 
+// Bumped, under the mutex, whenever the registry changes.
+std::atomic<uint64_t> registryGeneration{0};
+
+// Each thread's last answer, good while the registry has not changed since: a plug-in calls
+// back from its audio thread every block (twice, for the time), and a DAW answers that from
+// the effect pointer at once, not through a lock and a map.
+struct LastFound {
+    const AEffect* effect = nullptr;
+    Plugin* plugin = nullptr;
+    uint64_t generation = ~uint64_t(0);
+};
+thread_local LastFound lastFound;
+
 Plugin* findPlugin(const AEffect* effect) {
     if (!effect) return nullptr;
+    if (lastFound.effect == effect && lastFound.generation == registryGeneration.load(std::memory_order_acquire))
+        return lastFound.plugin;
     std::lock_guard<std::mutex> lock(registryMutex);
     auto it = registry().find(effect);
-    return it == registry().end() ? nullptr : it->second;
+    Plugin* plugin = it == registry().end() ? nullptr : it->second;
+    lastFound.effect = effect;
+    lastFound.plugin = plugin;
+    lastFound.generation = registryGeneration.load(std::memory_order_relaxed);
+    return plugin;
 }
 
 void copyString(void* ptr, const std::string& text, size_t capacity) {
@@ -114,6 +134,7 @@ std::unique_ptr<Plugin> TestHost::start(EntryPoint entry, const std::string& pat
     {
         std::lock_guard<std::mutex> lock(registryMutex);
         registry()[effect] = plugin.get();
+        registryGeneration.fetch_add(1, std::memory_order_release);
     }
     plugin->effect_ = effect;
     return plugin;
@@ -275,6 +296,7 @@ void Plugin::close() {
     dispatch(effClose);  // the effect deletes itself here
     std::lock_guard<std::mutex> lock(registryMutex);
     registry().erase(effect_);
+    registryGeneration.fetch_add(1, std::memory_order_release);
     effect_ = nullptr;
 }
 
