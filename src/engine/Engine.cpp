@@ -44,6 +44,7 @@ Engine::~Engine() = default;
 
 void Engine::deriveRateValues(double fs) {
     sampleRate_ = fs;
+    controls_.touched = true;  // the cutoff's ceiling moves with the rate
     smoothingStep_ = smoothingStepFor(fs);
     fadeFactor_ = DelayLine::fadeFactorFor(fs);
     svf_.adaptSampleRate(fs);
@@ -264,6 +265,7 @@ void Engine::recoverFromFault() {
     resetState();
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];
+    controls_.touched = true;
     recovering_ = true;
     recoveryCleared_ = 0;
 }

@@ -283,6 +283,7 @@ private:
 
     // ---- overflow recovery
     bool recovering_ = false;
+    bool controlsMayGlide_ = true;  // some control glided in the last block
     std::size_t recoveryCleared_ = 0;  // position reached in the buffers laid end to end
     uint64_t memoryCleared_ = 0;
 };

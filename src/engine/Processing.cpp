@@ -1432,9 +1432,13 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     // finite value toward a finite target (targets refuse anything else, and a block that
     // leaves a current non-finite starts over from the targets) a step either moves the value
     // or lands on the target. So the controls that move are those away from their targets.
+    // The look is skipped while no target (or current value) was set since the last one and
+    // every control rested through the last block: then none can glide.
     c.movingCount = 0;
-    for (int k = 0; k < kSmoothedCount; ++k)
-        if (!sameBits(controls_.target[k].load(), c.now[k])) c.moving[c.movingCount++] = k;
+    if (controls_.touched.exchange(false, std::memory_order_acquire) || controlsMayGlide_)
+        for (int k = 0; k < kSmoothedCount; ++k)
+            if (!sameBits(controls_.target[k].load(), c.now[k])) c.moving[c.movingCount++] = k;
+    controlsMayGlide_ = c.movingCount > 0;
     // With the modulation depth resting at 0 the clock runs at VcoMan's rate alone.
     const bool depthMoves = std::find(c.moving, c.moving + c.movingCount, int(kVcoMod)) != c.moving + c.movingCount;
     s.steadyClockRate = !depthMoves && c.now[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0)

@@ -3,6 +3,7 @@
 // control change reaches the sound as a step.
 #pragma once
 
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -75,6 +76,10 @@ struct ControlRun {
 struct SmoothedControls {
     Relaxed<double> target[kSmoothedCount];
     double current[kSmoothedCount] = {};
+    // Raised (after the store) whenever a target or a current value is set from outside the
+    // loop, lowered by the loop when it looks which controls glide: while it stays down and
+    // no control was gliding after the last look, none can be, and the look is skipped.
+    std::atomic<bool> touched{true};
 
     SmoothedControls() {
         static constexpr double kDefaults[kSmoothedCount] = {
@@ -105,11 +110,13 @@ struct SmoothedControls {
     void set(int k, double value) {
         if (!std::isfinite(value)) return;
         target[k] = std::fabs(value) < DBL_MIN ? 0.0 : value;
+        touched.store(true, std::memory_order_release);
     }
 
     // Every current value takes its target at once (suspend).
     void settle() {
         for (int k = 0; k < kSmoothedCount; ++k) current[k] = target[k];
+        touched.store(true, std::memory_order_release);
     }
 };
 

@@ -271,6 +271,7 @@ struct PlainLoop {
         }
 
         std::memcpy(e.controls_.current, c, sizeof c);
+        e.controls_.touched = true;
 
         // While the clock is off, the anti-alias filter holds the last line inputs, so that
         // switching the clock on starts without a step.
