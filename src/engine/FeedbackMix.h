@@ -133,7 +133,7 @@ struct LookAhead {
         }
         exchangeSide(ring[0].data(), left, n);
         exchangeSide(ring[1].data(), right, n);
-        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % length);
+        index = n > length ? 0 : static_cast<int32_t>((index + static_cast<int64_t>(n)) % length);
     }
 
 private:
@@ -149,16 +149,14 @@ private:
             return;
         }
         // Longer than the ring: the first `length` samples out are the ring's, oldest first,
-        // the rest are the run's own, `length` later; the ring keeps the run's last `length`.
+        // the rest are the run's own, `length` later; the ring keeps the run's last `length`,
+        // oldest first from its start (exchange() then sets the index to 0, so that the next
+        // long run finds the ring in one piece).
         double leaving[kMaxLength];
         const int32_t older = length - index;
         std::memcpy(leaving, r + index, slot * static_cast<std::size_t>(older));
-        std::memcpy(leaving + older, r, slot * static_cast<std::size_t>(index));
-        const int32_t at = static_cast<int32_t>((index + static_cast<int64_t>(n - length)) % length);
-        const double* kept = x + (n - length);
-        const int32_t toEnd = length - at;
-        std::memcpy(r + at, kept, slot * static_cast<std::size_t>(toEnd));
-        std::memcpy(r, kept + toEnd, slot * static_cast<std::size_t>(at));
+        if (index > 0) std::memcpy(leaving + older, r, slot * static_cast<std::size_t>(index));
+        std::memcpy(r, x + (n - length), slot * static_cast<std::size_t>(length));
         std::memmove(x + length, x, slot * static_cast<std::size_t>(n - length));
         std::memcpy(x, leaving, slot * static_cast<std::size_t>(length));
     }
