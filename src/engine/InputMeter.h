@@ -90,10 +90,22 @@ struct InputMeter {
                 hi = x > hi ? x : hi;
                 lo = x < lo ? x : lo;
             }
-            for (int k = 0; k < kLanes; ++k) {
-                high = hi[k] > high ? hi[k] : high;
-                low = lo[k] < low ? lo[k] : low;
-            }
+            // The lanes together in three halvings (the larger of each pair of lanes, then
+            // of each pair of those).
+            Lanes h = __builtin_shufflevector(hi, hi, 4, 5, 6, 7, 0, 1, 2, 3);
+            Lanes l = __builtin_shufflevector(lo, lo, 4, 5, 6, 7, 0, 1, 2, 3);
+            hi = h > hi ? h : hi;
+            lo = l < lo ? l : lo;
+            h = __builtin_shufflevector(hi, hi, 2, 3, 0, 1, 6, 7, 4, 5);
+            l = __builtin_shufflevector(lo, lo, 2, 3, 0, 1, 6, 7, 4, 5);
+            hi = h > hi ? h : hi;
+            lo = l < lo ? l : lo;
+            h = __builtin_shufflevector(hi, hi, 1, 0, 3, 2, 5, 4, 7, 6);
+            l = __builtin_shufflevector(lo, lo, 1, 0, 3, 2, 5, 4, 7, 6);
+            hi = h > hi ? h : hi;
+            lo = l < lo ? l : lo;
+            high = hi[0] > high ? hi[0] : high;
+            low = lo[0] < low ? lo[0] : low;
         }
         for (; i < n; ++i) {
             high = v[i] > high ? v[i] : high;
