@@ -114,27 +114,15 @@ struct ClockedDelay {
 
     // The ticks of one output sample at clock rate v; the phase and rate move on.
     Ticks plan(double v) {
-        if (!(v >= kMinRate)) v = kMinRate;  // also NaN
-        if (v > kMaxRate) v = kMaxRate;
-        // A new rate keeps the time to the pending tick: (1 - p) / v_old samples.
-        const double p0 = 1.0 - (1.0 - phase) * v / rate;
-        double p = p0 + v;
-        double u = 1.0 - p0;
         Ticks ticks{0, {0.0, 0.0, 0.0}, 0.0};
-        while (p >= 1.0 && ticks.count < kMaxTicks) {
-            p -= 1.0;
-            ticks.t[ticks.count++] = u / v;
-            u += 1.0;
-        }
-        ticks.p = p;
-        phase = p;
-        rate = v;
+        int32_t owner[kMaxTicks], upTo = 0;
+        planSample(Run{&v, ticks.t, owner, &upTo, &ticks.p}, 0, phase, rate, ticks.count);
         return ticks;
     }
 
-    // plan() for n samples at the rates v[0..n): the places of their ticks go to t in order,
-    // each tick's sample to owner, the count of ticks through sample i to upTo[i], where
-    // sample i's output is read to p[i]. Returns the count of ticks.
+    // Where a run of samples' plans go: for the rates v[0..n), the places of their ticks
+    // to t in order, each tick's sample to owner, the count of ticks through sample i to
+    // upTo[i], where sample i's output is read to p[i].
     struct Run {
         const double* v;
         double* t;
@@ -143,6 +131,7 @@ struct ClockedDelay {
         double* p;
     };
 
+    // plan() for n samples; returns the count of ticks.
     int32_t planRun(const double* v, int32_t n, double* t, int32_t* owner, int32_t* upTo, double* p) {
         const Run run{v, t, owner, upTo, p};
         double ph = phase, r = rate;
@@ -173,6 +162,7 @@ struct ClockedDelay {
         double vi = run.v[i];
         vi = vi >= kMinRate ? vi : kMinRate;  // also NaN
         vi = vi > kMaxRate ? kMaxRate : vi;   // (as selects: a min and a max, no branches)
+        // A new rate keeps the time to the pending tick: (1 - p) / v_old samples.
         const double p0 = 1.0 - (1.0 - ph) * vi / r;
         double q = p0 + vi;
         double u = 1.0 - p0;

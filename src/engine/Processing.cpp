@@ -150,7 +150,6 @@ inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
     return at >= length ? at - length : at;
 }
 
-// The clocked line's ticks for a chunk, on one side.
 // Four doubles worked on side by side (two SSE2 registers or one AVX2 register).
 typedef double Lanes4 __attribute__((vector_size(32)));
 typedef double Pair __attribute__((vector_size(16)));
@@ -224,6 +223,7 @@ inline void windows(const double* const from[4], Lanes4 window[4]) {
     window[3] = __builtin_shuffle(odd01, odd23, Select4{2, 3, 6, 7});
 }
 
+// The clocked line's ticks for a chunk, on one side.
 struct ClockPlan {
     static constexpr int kTicks = ClockedDelay::kMaxTicks * 256;
     // One tick per sample at t = 1 and the output at p = 0: the rate is 1 and the phase 0.
@@ -365,10 +365,6 @@ struct Engine::Chain {
 
     // ---- input side
 
-    // Filter coefficients and the filter at the input, the anti-alias filter, drive window and
-    // envelope followers, drive, and (when something reads it) the modulation: every
-    // recursion that depends on the input only, in one loop. The line inputs before the
-    // mutes go to io.line; the modulation signals to io.m when the clock reads them.
     // StateVariableFilter::computeCoefficients() for the chunk's samples from the cutoff
     // factors and right modulation signals each one takes, four at a time: each lane gets the
     // same arithmetic (the limits as selects) and its own reads of the tables. The last
@@ -480,7 +476,7 @@ struct Engine::Chain {
     // envelopes it kept: the blend (EnvelopeFollower.h's mix()) and, with Cutoff, the cutoff
     // factors (followCutoff()), all side by side in time, each value with its arithmetic.
     // The filter coefficients take each sample's factor and right signal from the sample
-    // before: those go to factors and rights (when given).
+    // before: those go to factors and rights.
     template <bool Gliding, bool Cutoff>
     static void modulationAfter(const EngineTables& tables, Chunk& io, ModulationSignals& modulation,
                                 const Controls& c, double* factors, double* rights, int32_t n) {
@@ -496,13 +492,11 @@ struct Engine::Chain {
             for (int32_t i = 0; i < n; ++i) w[i] = (cutoffMod.at<Gliding>(i) * io.mL[i] + 1.0) * 0.5;
             math::octaveFactors(tables, w, v, n);
             for (int32_t i = 0; i < n; ++i) v[i] = v[i] * v[i] * v[i];
-            if (factors) {
-                factors[0] = modulation.cutoffFactor;
-                rights[0] = modulation.m[kRight];
-                for (int32_t i = 1; i < n; ++i) {
-                    factors[i] = v[i - 1];
-                    rights[i] = io.mR[i - 1];
-                }
+            factors[0] = modulation.cutoffFactor;
+            rights[0] = modulation.m[kRight];
+            for (int32_t i = 1; i < n; ++i) {
+                factors[i] = v[i - 1];
+                rights[i] = io.mR[i - 1];
             }
             modulation.cutoffFactor = v[n - 1];
         }
@@ -510,6 +504,10 @@ struct Engine::Chain {
         modulation.m[kRight] = io.mR[n - 1];
     }
 
+    // Filter coefficients and the filter at the input, the anti-alias filter, drive window and
+    // envelope followers, drive, and (when something reads it) the modulation: every
+    // recursion that depends on the input only, in one loop. The line inputs before the
+    // mutes go to io.line; the modulation signals to io.m when the clock reads them.
     template <bool Wide, int Filter, bool AntiAlias, bool Modulation, bool DriveOn, bool Gliding>
     static void inputSide(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool keepModulation, bool gates,
                           double& primeL, double& primeR) {
@@ -569,8 +567,8 @@ struct Engine::Chain {
                                         modulation.m[kRight]);
                 io.svfF[i] = svf.f;
                 io.svfD[i] = svf.damping;
+                svf.process(io.xL[i], io.xR[i], s.filterType);
             }
-            if constexpr (Filter == kFilterAtInputSide) svf.process(io.xL[i], io.xR[i], s.filterType);
 
             // Delay-line input, band-limited for the clocked lines.
             if constexpr (kInputTermsFirst) {
@@ -740,19 +738,9 @@ struct Engine::Chain {
         }
     }
 
-    // The input side in a function of its own for each instruction set. Inlined into the
-    // chunk it shared the register allocation of the whole chain, which kept its recursions'
+    // A pass in a function of its own for each instruction set. Inlined into the chunk, the
+    // passes shared the register allocation of the whole chain, which kept their recursions'
     // states on the stack: every sample then waited for them to come back from memory.
-    [[gnu::noinline, gnu::flatten]] static void inputSideSse2(Engine& e, Chunk& io, int32_t n, const BlockSettings& s,
-                                                             bool gates, double& primeL, double& primeR) {
-        inputSide<false>(e, io, n, s, gates, primeL, primeR);
-    }
-    [[gnu::noinline, gnu::flatten, gnu::target("avx2,fma")]] static void inputSideAvx2(
-        Engine& e, Chunk& io, int32_t n, const BlockSettings& s, bool gates, double& primeL, double& primeR) {
-        inputSide<true>(e, io, n, s, gates, primeL, primeR);
-    }
-
-    // Any other pass in a function of its own per instruction set, for the same reason.
     template <typename Pass>
     [[gnu::noinline, gnu::flatten]] static void apartSse2(const Pass& pass) {
         pass();
@@ -776,8 +764,6 @@ struct Engine::Chain {
 
     // ---- clock
 
-    // The ticks of one side's clocked line for the chunk. A rate that holds (rates null) or one
-    // per sample from the side's modulation signal.
     // One side's clock rates for the chunk: the one that holds, or one per sample from the
     // side's modulation signal m.
     static void clockRates(const EngineTables& tables, double steadyRate, const double* m, double vcoManual,
@@ -1107,8 +1093,6 @@ struct Engine::Chain {
         e.svf_ = svf;
     }
 
-    // The feedback loop for the chunk; returns how many samples from the start ran
-    // block-wise (the rest ran sample by sample).
     // Whether a fade runs in the chunk. The flags are read once per chunk: a time stored
     // during the chunk starts its fade with the next.
     static bool fadeRuns(const Engine& e) {
@@ -1119,6 +1103,8 @@ struct Engine::Chain {
         return fading;
     }
 
+    // The feedback loop for the chunk; returns how many samples from the start ran
+    // block-wise (the rest ran sample by sample).
     static int32_t feedbackLoop(Engine& e, Chunk& io, int32_t n, const BlockSettings& s, ClockPlan* const plans[2],
                                 bool fading, bool readAhead) {
         // The clock histories' newest values before the chunk, in front of its inputs.
@@ -1244,8 +1230,7 @@ struct Engine::Chain {
 
         // Input side: filter at the input, anti-alias filter, drive and envelopes, modulation.
         double primeL = 0.0, primeR = 0.0;
-        if constexpr (Avx2) inputSideAvx2(e, io, n, s, readAhead, primeL, primeR);
-        else inputSideSse2(e, io, n, s, readAhead, primeL, primeR);
+        apart<Avx2>([&] { inputSide<Avx2>(e, io, n, s, readAhead, primeL, primeR); });
         if (!s.driveOn) e.drive_.keepWindow(io.lineL + kHistory, io.lineR + kHistory, c.run(kDriveGain), n);
         if (n > 0) {
             e.lastLineInput_[kLeft] = primeL;
