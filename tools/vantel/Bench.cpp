@@ -76,19 +76,23 @@ struct BenchSignal {
     }
 };
 
-// Runs `frames` frames through the plug-in in blocks; pointer set-up is outside the
-// plug-in call, so the time is the plug-in's.
+// Runs `frames` frames through the plug-in in blocks. Only the channels the plug-in has move
+// on from block to block (the others stay at their buffers' starts, which hold any block), so
+// that the host's share of what is measured stays a few instructions per block.
 void run(Plugin& plugin, BenchSignal& signal, size_t frames, int block) {
     AEffect* effect = plugin.effect();
     float* in[8];
     float* out[8];
+    for (int c = 0; c < 8; ++c) {
+        in[c] = signal.inputs[size_t(c)].data();
+        out[c] = signal.outputs[size_t(c)].data();
+    }
+    const int inputs = std::clamp(effect->numInputs, 0, 8), outputs = std::clamp(effect->numOutputs, 0, 8);
     for (size_t pos = 0; pos < frames; pos += size_t(block)) {
         const VstInt32 n = VstInt32(std::min(frames - pos, size_t(block)));
-        for (int c = 0; c < 8; ++c) {
-            in[c] = signal.inputs[size_t(c)].data() + pos;
-            out[c] = signal.outputs[size_t(c)].data() + pos;
-        }
         effect->processReplacing(effect, in, out, n);
+        for (int c = 0; c < inputs; ++c) in[c] += n;
+        for (int c = 0; c < outputs; ++c) out[c] += n;
     }
 }
 
