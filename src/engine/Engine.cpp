@@ -230,7 +230,7 @@ void Engine::setReverbDamping(double x) {
 // ------------------------------------------------------------------ processing
 // (The loop itself is in Processing.cpp.)
 
-bool Engine::stateIsFinite() const {
+bool Engine::stateIsFinite(bool controlsMoved) const {
     // Every value times 0, summed: 0 while all of them are finite, not a number once one is
     // not. (One sum without a branch per value: this runs after every block.)
     double zero = 0.0;
@@ -247,6 +247,7 @@ bool Engine::stateIsFinite() const {
                          antiAlias_.output(side), clock.phase, clock.taken[3], clock.input(3), clock.feedback(3)})
             add(v);
     }
+    if (!controlsMoved) return zero == 0.0;
     // The controls in four running sums that vectorise (the answer is the same whichever sum
     // a value joins).
     double lanes[4] = {};

@@ -209,7 +209,9 @@ private:
     void deriveRateValues(double fs);
     void deriveEnvelopeCoefficients();
     void placeLine(int side);
-    bool stateIsFinite() const;
+    // controlsMoved false: no control glided since the last look, so the controls, finite
+    // then (they are set from finite values alone), are not looked at again.
+    bool stateIsFinite(bool controlsMoved = true) const;
 
     // What a suspend does besides clearing: smoothed values at their targets, fades and
     // time flags cleared, heads re-placed.

@@ -125,48 +125,32 @@ struct LookAhead {
     // The longest ring, at 200 kHz.
     static constexpr int32_t kMaxLength = 200;
 
-    // exchange() for n samples of each side in place.
-    void exchange(double* left, double* right, int32_t n) {
-        if (n > length && length > kMaxLength) {
+    // exchange() for n samples of each side, without moving the run: the ring's samples,
+    // oldest first, are laid in the `length` slots before each run (the caller keeps
+    // kMaxLength slots free there), so that the delayed run starts `length` before the run;
+    // the ring keeps the last `length` samples of the two together, oldest first from its
+    // start. Returns how far before the runs the delayed runs start. A ring longer than the
+    // room (above 200 kHz) exchanges sample by sample, in place, and answers 0.
+    int32_t delayInFront(double* left, double* right, int32_t n) {
+        if (length == 0) return 0;
+        if (length > kMaxLength) {
             for (int32_t i = 0; i < n; ++i) exchange(left[i], right[i]);
-            return;
+            return 0;
         }
-        exchangeSide(ring[0].data(), left, n);
-        exchangeSide(ring[1].data(), right, n);
-        index = n > length ? 0 : static_cast<int32_t>((index + static_cast<int64_t>(n)) % length);
+        layInFront(ring[0].data(), left, n);
+        layInFront(ring[1].data(), right, n);
+        index = 0;
+        return length;
     }
 
 private:
-    // In stretches between the ring's ends: at most two for what the run meets in the ring,
-    // two for what it leaves there.
-    void exchangeSide(double* r, double* x, int32_t n) const {
+    void layInFront(double* r, double* x, int32_t n) const {
         const std::size_t slot = sizeof(double);
-        if (n <= length) {
-            // Each sample swaps with the slot it lands in; no slot is met twice.
-            const int32_t first = std::min(n, length - index);
-            swapRun(r + index, x, first);
-            swapRun(r, x + first, n - first);
-            return;
-        }
-        // Longer than the ring: the first `length` samples out are the ring's, oldest first,
-        // the rest are the run's own, `length` later; the ring keeps the run's last `length`,
-        // oldest first from its start (exchange() then sets the index to 0, so that the next
-        // long run finds the ring in one piece).
-        double leaving[kMaxLength];
+        double* const from = x - length;
         const int32_t older = length - index;
-        std::memcpy(leaving, r + index, slot * static_cast<std::size_t>(older));
-        if (index > 0) std::memcpy(leaving + older, r, slot * static_cast<std::size_t>(index));
-        std::memcpy(r, x + (n - length), slot * static_cast<std::size_t>(length));
-        std::memmove(x + length, x, slot * static_cast<std::size_t>(n - length));
-        std::memcpy(x, leaving, slot * static_cast<std::size_t>(length));
-    }
-
-    static void swapRun(double* a, double* b, int32_t n) {
-        for (int32_t i = 0; i < n; ++i) {
-            const double t = a[i];
-            a[i] = b[i];
-            b[i] = t;
-        }
+        std::memcpy(from, r + index, slot * static_cast<std::size_t>(older));
+        std::memcpy(from + older, r, slot * static_cast<std::size_t>(index));
+        std::memcpy(r, from + n, slot * static_cast<std::size_t>(length));
     }
 };
 

@@ -277,9 +277,17 @@ struct Engine::Chunk {
     alignas(64) double feedL[kHistory + kChunk], feedR[kHistory + kChunk];
     // Feedback signals, the one before the chunk in front.
     alignas(64) double fbL[1 + kChunk], fbR[1 + kChunk];
-    alignas(64) double yL[kChunk], yR[kChunk];        // line outputs after the fades
+    // Line outputs after the fades, and filtered: what is heard. Each has room in front, where
+    // the look-ahead lays what it held, so that the heard run leaves a ring length late
+    // without being moved.
+    static constexpr int32_t kAheadRoom = LookAhead::kMaxLength;
+    static_assert(kAheadRoom % 8 == 0, "the runs after the room stay aligned");
+    alignas(64) double heard[4][kAheadRoom + kChunk];
+    double* const yL = heard[0] + kAheadRoom;
+    double* const yR = heard[1] + kAheadRoom;
+    double* const zL = heard[2] + kAheadRoom;
+    double* const zR = heard[3] + kAheadRoom;
     alignas(64) double heldL[kChunk], heldR[kChunk];  // before the fades (sample by sample, clock off)
-    alignas(64) double zL[kChunk], zR[kChunk];        // filtered line outputs
     alignas(64) double gateL[kChunk], gateR[kChunk];  // gate envelopes
     alignas(64) double mL[kChunk], mR[kChunk];        // modulation signals, for the clock rates
     alignas(64) double svfF[kChunk], svfD[kChunk];    // filter coefficients f and damping
@@ -1273,8 +1281,8 @@ struct Engine::Chain {
                         s.gateRelease);
 
         // Filter placement: what is heard.
-        const double* heardL = io.yL;
-        const double* heardR = io.yR;
+        double* heardL = io.yL;
+        double* heardR = io.yR;
         if (s.placement == kFilterListen)
             apart<Avx2>([&] { filterRun(e.svf_, io, io.yL, io.yR, io.zL, io.zR, 0, n, s.filterType); });
         if (s.placement == kFilterListen || s.placement == kFilterFeedback) {
@@ -1283,7 +1291,9 @@ struct Engine::Chain {
         }
 
         // Look-ahead: what is heard leaves 1 ms after the gate saw it.
-        e.lookAhead_.exchange(const_cast<double*>(heardL), const_cast<double*>(heardR), n);
+        const int32_t ahead = e.lookAhead_.delayInFront(heardL, heardR, n);
+        heardL -= ahead;
+        heardR -= ahead;
 
         // Wet signal: gate (squared), polarity, pan, mix.
         bool gateMayClose = gliding;
@@ -1433,7 +1443,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
                                    ? Chain::blockAvx2(*this, inL, inR, keyL, keyR, outL, outR, frames, s)
                                    : Chain::blockSse2(*this, inL, inR, keyL, keyR, outL, outR, frames, s);
 
-    std::memcpy(controls_.current, c.now, sizeof c.now);
+    // Only the gliding controls (and the corner's bound above) changed.
+    for (int j = 0; j < c.movingCount; ++j) controls_.current[c.moving[j]] = c.now[c.moving[j]];
+    controls_.current[kCutoff] = c.now[kCutoff];
     // While the filter is off the cutoff factor is formed once, from the block's last sample.
     if (s.placement == kNoFilter && frames > 0) modulation_.followCutoff(tables_, c.now[kCutoffMod]);
 
@@ -1444,7 +1456,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
 
     // Whatever got through, no non-finite sample reaches the host, and a poisoned state
     // starts over from silence.
-    if (!std::isfinite(engineGuard) || !stateIsFinite()) recoverFromFault();
+    if (!std::isfinite(engineGuard) || !stateIsFinite(c.movingCount > 0)) recoverFromFault();
 }
 
 void Engine::process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,
