@@ -149,7 +149,7 @@ private:
         double* const from = x - length;
         const int32_t older = length - index;
         std::memcpy(from, r + index, slot * static_cast<std::size_t>(older));
-        std::memcpy(from + older, r, slot * static_cast<std::size_t>(index));
+        if (index > 0) std::memcpy(from + older, r, slot * static_cast<std::size_t>(index));
         std::memcpy(r, from + n, slot * static_cast<std::size_t>(length));
     }
 };

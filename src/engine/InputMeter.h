@@ -57,14 +57,49 @@ struct InputMeter {
         widen(1, ring[1][index]);
     }
 
-    // push() for n samples of each channel. The held range is read before the run and
-    // written after it, not once per sample: a query from another thread meanwhile may see
-    // the run's peaks a run later, or the run's peaks again after it restarted the range.
+    // push() for n samples of each channel, both channels side by side. The held range is
+    // read before the run and written after it, not once per sample: a query from another
+    // thread meanwhile may see the run's peaks a run later, or the run's peaks again after it
+    // restarted the range.
     void push(const double* left, const double* right, int32_t n) {
         if (n <= 0) return;
-        pushChannel(0, left, n);
-        pushChannel(1, right, n);
-        index = static_cast<int32_t>((index + static_cast<int64_t>(n)) % window);
+        float* const rL = ring[0].data();
+        float* const rR = ring[1].data();
+        const float oldLow[2] = {minimum[0].load(), minimum[1].load()};
+        const float oldHigh[2] = {maximum[0].load(), maximum[1].load()};
+        Range range = {{oldLow[0], oldLow[1]}, {oldHigh[0], oldHigh[1]}};
+        // What leaves the rings: first the slots they held before the run (the samples up to
+        // the window's end), then the run's own samples, one window late. Sample i is stored
+        // at index + i and the sample at index + i + 1 leaves (slots counted round the ring).
+        const int32_t fromRing = std::min(n, window - 1);
+        for (int32_t i = 0, at = index + 1 == window ? 0 : index + 1; i < fromRing;) {
+            const int32_t run = std::min(fromRing - i, window - at);
+            range.widenByAll(rL + at, rR + at, run);
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        for (int32_t i = window - 1; i < n; ++i)
+            range.widenBy(static_cast<float>(left[i + 1 - window]), static_cast<float>(right[i + 1 - window]));
+        // The rings keep the last `window` samples of the run.
+        const int32_t kept = n > window ? n - window : 0;
+        int32_t at = index + kept;
+        at = at >= window ? at % window : at;
+        for (int32_t i = kept; i < n;) {
+            const int32_t run = std::min(n - i, window - at);
+            for (int32_t j = 0; j < run; ++j) {
+                rL[at + j] = static_cast<float>(left[i + j]);
+                rR[at + j] = static_cast<float>(right[i + j]);
+            }
+            i += run;
+            at = at + run == window ? 0 : at + run;
+        }
+        index = at;
+        // Stored only when widened, so that a range the editor restarted meanwhile stays
+        // restarted unless this run has a new peak.
+        for (int c = 0; c < 2; ++c) {
+            if (range.high[c] != oldHigh[c]) maximum[c] = range.high[c];
+            if (range.low[c] != oldLow[c]) minimum[c] = range.low[c];
+        }
     }
 
     void widen(int c, float v) {
@@ -74,82 +109,68 @@ struct InputMeter {
             minimum[c] = v;
     }
 
-    // The range widened by v[0..n), eight values side by side, then the lanes together. The
-    // order does not change a bit: no value is a NaN (the input counts them as silence), so a
-    // larger maximum is a larger value, and a zero never replaces the range's own (its
-    // maximum and minimum start at +0 and only ever move away from it).
-    static void widenByAll(const float* v, int32_t n, float& low, float& high) {
-        using Lanes = float __attribute__((vector_size(32)));
-        constexpr int kLanes = 8;
-        int32_t i = 0;
-        if (n >= kLanes) {
-            Lanes lo = {low, low, low, low, low, low, low, low}, hi = {high, high, high, high, high, high, high, high};
-            for (; i + kLanes <= n; i += kLanes) {
-                Lanes x;
-                std::memcpy(&x, v + i, sizeof x);
-                hi = x > hi ? x : hi;
-                lo = x < lo ? x : lo;
+private:
+    // The two channels' held ranges while a run widens them. The range never leaves 0 (it
+    // starts and restarts there), so widening it by a value is taking the larger maximum and
+    // the smaller minimum. The order does not change a bit: no value is a NaN (the input
+    // counts them as silence), so a larger maximum is a larger value, and a zero never
+    // replaces the range's own (its maximum and minimum start at +0 and only ever move away
+    // from it).
+    struct Range {
+        float low[2], high[2];
+
+        void widenBy(float l, float r) {
+            high[0] = l > high[0] ? l : high[0];
+            low[0] = l < low[0] ? l : low[0];
+            high[1] = r > high[1] ? r : high[1];
+            low[1] = r < low[1] ? r : low[1];
+        }
+
+        // By l[0..n) and r[0..n), eight values of each side by side, then the lanes together:
+        // the two channels' halves of each in one vector, then two halvings of those.
+        void widenByAll(const float* l, const float* r, int32_t n) {
+            using Lanes = float __attribute__((vector_size(32)));
+            constexpr int kLanes = 8;
+            int32_t i = 0;
+            if (n >= kLanes) {
+                Lanes loL = {low[0], low[0], low[0], low[0], low[0], low[0], low[0], low[0]};
+                Lanes hiL = {high[0], high[0], high[0], high[0], high[0], high[0], high[0], high[0]};
+                Lanes loR = {low[1], low[1], low[1], low[1], low[1], low[1], low[1], low[1]};
+                Lanes hiR = {high[1], high[1], high[1], high[1], high[1], high[1], high[1], high[1]};
+                for (; i + kLanes <= n; i += kLanes) {
+                    Lanes x, y;
+                    std::memcpy(&x, l + i, sizeof x);
+                    std::memcpy(&y, r + i, sizeof y);
+                    hiL = x > hiL ? x : hiL;
+                    loL = x < loL ? x : loL;
+                    hiR = y > hiR ? y : hiR;
+                    loR = y < loR ? y : loR;
+                }
+                // Lanes 0-3 the left channel's, 4-7 the right's.
+                Lanes a = __builtin_shufflevector(hiL, hiR, 0, 1, 2, 3, 8, 9, 10, 11);
+                Lanes b = __builtin_shufflevector(hiL, hiR, 4, 5, 6, 7, 12, 13, 14, 15);
+                Lanes hi = a > b ? a : b;
+                a = __builtin_shufflevector(loL, loR, 0, 1, 2, 3, 8, 9, 10, 11);
+                b = __builtin_shufflevector(loL, loR, 4, 5, 6, 7, 12, 13, 14, 15);
+                Lanes lo = a < b ? a : b;
+                Lanes h = __builtin_shufflevector(hi, hi, 2, 3, 0, 1, 6, 7, 4, 5);
+                Lanes g = __builtin_shufflevector(lo, lo, 2, 3, 0, 1, 6, 7, 4, 5);
+                hi = h > hi ? h : hi;
+                lo = g < lo ? g : lo;
+                h = __builtin_shufflevector(hi, hi, 1, 0, 3, 2, 5, 4, 7, 6);
+                g = __builtin_shufflevector(lo, lo, 1, 0, 3, 2, 5, 4, 7, 6);
+                hi = h > hi ? h : hi;
+                lo = g < lo ? g : lo;
+                high[0] = hi[0] > high[0] ? hi[0] : high[0];
+                low[0] = lo[0] < low[0] ? lo[0] : low[0];
+                high[1] = hi[4] > high[1] ? hi[4] : high[1];
+                low[1] = lo[4] < low[1] ? lo[4] : low[1];
             }
-            // The lanes together in three halvings (the larger of each pair of lanes, then
-            // of each pair of those).
-            Lanes h = __builtin_shufflevector(hi, hi, 4, 5, 6, 7, 0, 1, 2, 3);
-            Lanes l = __builtin_shufflevector(lo, lo, 4, 5, 6, 7, 0, 1, 2, 3);
-            hi = h > hi ? h : hi;
-            lo = l < lo ? l : lo;
-            h = __builtin_shufflevector(hi, hi, 2, 3, 0, 1, 6, 7, 4, 5);
-            l = __builtin_shufflevector(lo, lo, 2, 3, 0, 1, 6, 7, 4, 5);
-            hi = h > hi ? h : hi;
-            lo = l < lo ? l : lo;
-            h = __builtin_shufflevector(hi, hi, 1, 0, 3, 2, 5, 4, 7, 6);
-            l = __builtin_shufflevector(lo, lo, 1, 0, 3, 2, 5, 4, 7, 6);
-            hi = h > hi ? h : hi;
-            lo = l < lo ? l : lo;
-            high = hi[0] > high ? hi[0] : high;
-            low = lo[0] < low ? lo[0] : low;
+            for (; i < n; ++i) widenBy(l[i], r[i]);
         }
-        for (; i < n; ++i) {
-            high = v[i] > high ? v[i] : high;
-            low = v[i] < low ? v[i] : low;
-        }
-    }
+    };
 
-    // One channel of push(): sample i is stored at index + i and the sample at index + i + 1
-    // leaves the ring (all slots counted round the ring).
-    void pushChannel(int c, const double* x, int32_t n) {
-        float* r = ring[c].data();
-        const float oldLow = minimum[c].load(), oldHigh = maximum[c].load();
-        float low = oldLow, high = oldHigh;
-        // The held range never leaves 0 (it starts and restarts there), so widening it by a
-        // value is taking the larger maximum and the smaller minimum.
-        auto widenBy = [&low, &high](float v) {
-            high = v > high ? v : high;
-            low = v < low ? v : low;
-        };
-        // What leaves the ring: first the slots it held before the run (the samples up to
-        // the window's end), then the run's own samples, one window late.
-        const int32_t fromRing = std::min(n, window - 1);
-        for (int32_t i = 0, at = index + 1 == window ? 0 : index + 1; i < fromRing;) {
-            const int32_t run = std::min(fromRing - i, window - at);
-            widenByAll(r + at, run, low, high);
-            i += run;
-            at = at + run == window ? 0 : at + run;
-        }
-        for (int32_t i = window - 1; i < n; ++i) widenBy(static_cast<float>(x[i + 1 - window]));
-        // The ring keeps the last `window` samples of the run.
-        for (int32_t i = n > window ? n - window : 0,
-                     at = static_cast<int32_t>((index + static_cast<int64_t>(n > window ? n - window : 0)) % window);
-             i < n;) {
-            const int32_t run = std::min(n - i, window - at);
-            for (int32_t j = 0; j < run; ++j) r[at + j] = static_cast<float>(x[i + j]);
-            i += run;
-            at = at + run == window ? 0 : at + run;
-        }
-        // Stored only when widened, so that a range the editor restarted meanwhile stays
-        // restarted unless this run has a new peak.
-        if (high != oldHigh) maximum[c] = high;
-        if (low != oldLow) minimum[c] = low;
-    }
-
+public:
     // Each channel's peak since the last query; the held range then restarts from 0.
     void query(float& left, float& right) {
         left = std::max(maximum[0].load(), -minimum[0].load());

@@ -142,7 +142,7 @@ void writeFrames(const double* left, const double* right, int32_t at, int32_t n,
 inline void readRing(const double* slots, int32_t length, int32_t at, double* to, int32_t n) {
     const int32_t first = std::min(n, length - at);
     std::memcpy(to, slots + at, sizeof(double) * static_cast<std::size_t>(first));
-    std::memcpy(to + first, slots, sizeof(double) * static_cast<std::size_t>(n - first));
+    if (n > first) std::memcpy(to + first, slots, sizeof(double) * static_cast<std::size_t>(n - first));
 }
 
 inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
