@@ -76,7 +76,8 @@ struct Drive {
 
     // n samples of window with nobody reading the gains (the drive is off): only the last N
     // values stay in the rings, so only those are written, where step() would have put them.
-    // The sums are rebuilt as a block start does; nothing reads them before the next one.
+    // The sums are left as they are: the block the drive next runs in rebuilds them from the
+    // rings at its start, and nothing reads them before.
     void keepWindow(const double* dL, const double* dR, ControlRun driveGain, int32_t n) {
         const int32_t mask = window - 1;
         for (int32_t i = n > window ? n - window : 0; i < n; ++i) {
@@ -84,7 +85,6 @@ struct Drive {
             ring[1][(index + i) & mask] = std::fabs(dR[i]) * driveGain[i];
         }
         index = (index + n) & mask;
-        beginBlock();
     }
 
     // step() and apply()'s gains for both channels side by side, each lane with their

@@ -1408,9 +1408,9 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
         return;
     }
 
-    // Drive window sums rebuilt from the rings. While the drive is off each chunk rebuilds
-    // them as it moves the window on, before anything reads them.
-    if (s.driveOn || frames == 0) drive_.beginBlock();
+    // Drive window sums rebuilt from the rings. While the drive is off the chunks only move
+    // the window on, and the sums wait for the block it next runs in.
+    if (s.driveOn) drive_.beginBlock();
 
     // LFO increment for the block, and the song-position lock.
     lfo_.beginBlock(lfoPhaseStep_);
