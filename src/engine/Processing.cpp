@@ -124,6 +124,29 @@ inline T normalOrZero(T v) {
     return m >= std::numeric_limits<T>::min() && m <= std::numeric_limits<T>::max() ? v : T(0);
 }
 
+// toHost() on four samples side by side, stored at `to`: the sizes judged on the doubles, and
+// what is not normal replaced by +0 before narrowing, as toHost() has it.
+template <typename T>
+inline void storeToHost(const double (&v)[4], T* to) {
+    typedef double Lanes __attribute__((vector_size(32)));
+    typedef long long Bits __attribute__((vector_size(32)));
+    Lanes x;
+    std::memcpy(&x, v, sizeof x);
+    const Lanes m = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(x) & 0x7fffffffffffffffLL);
+    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
+    const Lanes kept = m >= static_cast<double>(std::numeric_limits<T>::min()) &&
+                               m <= static_cast<double>(std::numeric_limits<T>::max())
+                           ? x
+                           : zero;
+    if constexpr (std::is_same_v<T, float>) {
+        typedef float Narrow __attribute__((vector_size(16)));
+        const Narrow narrow = __builtin_convertvector(kept, Narrow);
+        std::memcpy(to, &narrow, sizeof narrow);
+    } else {
+        std::memcpy(to, &kept, sizeof kept);
+    }
+}
+
 // Into the host's buffers from `at`. A single buffer named for both sides receives the sum;
 // a 32-bit output is narrowed side by side and summed in float. A zero goes out as +0.
 template <typename T>
@@ -160,6 +183,26 @@ inline void takeMagnitudes(Lanes4& v) {
     typedef long long Bits4 __attribute__((vector_size(32)));
     constexpr long long kAllButSign = 0x7fffffffffffffffLL;
     v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & kAllButSign);
+}
+
+// |finiteOrZero(v)| in every lane.
+inline void takeFiniteMagnitudes(Lanes4& v) {
+    takeMagnitudes(v);
+    const Lanes4 zero = {0.0, 0.0, 0.0, 0.0};
+    v = v <= DBL_MAX ? v : zero;
+}
+
+// Four of the host's samples as doubles.
+template <typename T>
+inline void loadAsDoubles(const T* from, Lanes4& v) {
+    if constexpr (std::is_same_v<T, float>) {
+        typedef float Narrow __attribute__((vector_size(16)));
+        Narrow narrow;
+        std::memcpy(&narrow, from, sizeof narrow);
+        v = __builtin_convertvector(narrow, Lanes4);
+    } else {
+        std::memcpy(&v, from, sizeof v);
+    }
 }
 
 // math::wrapPhase() on two sets of four lanes, each with its arithmetic. False, with
@@ -325,26 +368,48 @@ struct Engine::Chain {
         for (int32_t i = 0; i < n; ++i) x[i] = gain.at<Gliding>(i) * finiteOrZero(static_cast<double>(from[i]));
     }
 
-    // The louder key channel's magnitude; false when the key is silent throughout.
+    // The louder key channel's magnitude; false when the key is silent throughout. Four
+    // samples side by side, each lane with the arithmetic of the one at a time after them.
     template <typename T>
     static bool key(const T* keyL, const T* keyR, int32_t n, double* key) {
         if (!keyL && !keyR) return false;
+        typedef long long Mask4 __attribute__((vector_size(32)));
         auto magnitude = [](T v) { return std::fabs(finiteOrZero(static_cast<double>(v))); };
+        const Lanes4 silence = {0.0, 0.0, 0.0, 0.0};
+        Mask4 heard4 = {0, 0, 0, 0};
         int heard = 0;
+        int32_t i = 0;
         if (keyL && keyR) {
-            for (int32_t i = 0; i < n; ++i) {
+            for (; i + 4 <= n; i += 4) {
+                Lanes4 l, r;
+                loadAsDoubles(keyL + i, l);
+                loadAsDoubles(keyR + i, r);
+                takeFiniteMagnitudes(l);
+                takeFiniteMagnitudes(r);
+                const Lanes4 k = l < r ? r : l;  // std::max
+                std::memcpy(key + i, &k, sizeof k);
+                heard4 |= k != silence;
+            }
+            for (; i < n; ++i) {
                 key[i] = std::max(magnitude(keyL[i]), magnitude(keyR[i]));
                 heard |= key[i] != 0.0;
             }
         } else {
             // One channel: its magnitude is the larger of it and the silent one's 0.
             const T* one = keyL ? keyL : keyR;
-            for (int32_t i = 0; i < n; ++i) {
+            for (; i + 4 <= n; i += 4) {
+                Lanes4 k;
+                loadAsDoubles(one + i, k);
+                takeFiniteMagnitudes(k);
+                std::memcpy(key + i, &k, sizeof k);
+                heard4 |= k != silence;
+            }
+            for (; i < n; ++i) {
                 key[i] = magnitude(one[i]);
                 heard |= key[i] != 0.0;
             }
         }
-        return heard != 0;
+        return heard != 0 || (heard4[0] | heard4[1] | heard4[2] | heard4[3]) != 0;
     }
 
     // ---- smoothing
@@ -1194,6 +1259,55 @@ struct Engine::Chain {
         return guard;
     }
 
+    // output() and the host's write in one pass, while nothing else is written (no bypass,
+    // two separate outputs): four samples side by side, each lane with output()'s arithmetic,
+    // straight into the host's buffers. The guard sums lane by lane (it only tells whether
+    // anything was not finite, whatever the order).
+    template <bool Gliding, bool Ducked, typename T>
+    static double outputToHost(Chunk& io, int32_t n, const BlockSettings& s, T* outL, T* outR) {
+        const Controls& c = io.controls;
+        const ControlRun mix = c.run(kMix), gain = c.run(kOutputGain);
+        const double dryToOutput = s.dryToOutput;
+        Lanes4 guard4 = {0.0, 0.0, 0.0, 0.0};
+        int32_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            Lanes4 xL, xR, wetL, wetR, m, g, duck;
+            std::memcpy(&xL, io.xL + i, sizeof xL);
+            std::memcpy(&xR, io.xR + i, sizeof xR);
+            std::memcpy(&wetL, io.wetL + i, sizeof wetL);
+            std::memcpy(&wetR, io.wetR + i, sizeof wetR);
+            if (Gliding) {
+                std::memcpy(&m, mix.values + i, sizeof m);
+                std::memcpy(&g, gain.values + i, sizeof g);
+            } else {
+                m = Lanes4{mix.value, mix.value, mix.value, mix.value};
+                g = Lanes4{gain.value, gain.value, gain.value, gain.value};
+            }
+            if (Ducked) std::memcpy(&duck, io.duck + i, sizeof duck);
+            else duck = Lanes4{1.0, 1.0, 1.0, 1.0};
+            const Lanes4 dryShare = 1.0 - m;
+            const Lanes4 left = (xL * dryToOutput * dryShare + duck * wetL) * g;
+            const Lanes4 right = (xR * dryToOutput * dryShare + duck * wetR) * g;
+            guard4 += (left + right) * 0.0;
+            double l[4], r[4];
+            std::memcpy(l, &left, sizeof l);
+            std::memcpy(r, &right, sizeof r);
+            storeToHost(l, outL + i);
+            storeToHost(r, outR + i);
+        }
+        double guard = (guard4[0] + guard4[1]) + (guard4[2] + guard4[3]);
+        for (; i < n; ++i) {
+            const double dryShare = 1.0 - mix.at<Gliding>(i);
+            const double duck = Ducked ? io.duck[i] : 1.0;
+            const double left = (io.xL[i] * dryToOutput * dryShare + duck * io.wetL[i]) * gain.at<Gliding>(i);
+            const double right = (io.xR[i] * dryToOutput * dryShare + duck * io.wetR[i]) * gain.at<Gliding>(i);
+            guard += (left + right) * 0.0;
+            outL[i] = toHost<T>(left);
+            outR[i] = toHost<T>(right);
+        }
+        return guard;
+    }
+
     // ---- the chunk
 
     template <typename T, bool Avx2>
@@ -1317,6 +1431,14 @@ struct Engine::Chain {
         }
 
         // Output, bypass (the raw input, while everything above keeps running), write.
+        if (!s.bypass && outL && outR && outL != outR) {
+            T* const toL = outL + at;
+            T* const toR = outR + at;
+            return gliding ? (ducked ? outputToHost<true, true>(io, n, s, toL, toR)
+                                     : outputToHost<true, false>(io, n, s, toL, toR))
+                           : (ducked ? outputToHost<false, true>(io, n, s, toL, toR)
+                                     : outputToHost<false, false>(io, n, s, toL, toR));
+        }
         const double guard = gliding ? (ducked ? output<true, true>(io, n, s) : output<true, false>(io, n, s))
                                      : (ducked ? output<false, true>(io, n, s) : output<false, false>(io, n, s));
         if (s.bypass) writeFrames(io.rawL, io.rawR, at, n, outL, outR);

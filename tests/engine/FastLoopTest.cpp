@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <utility>
 
 #include "EngineRig.h"
 #include "PlainLoop.h"
@@ -232,6 +234,47 @@ TEST(FastLoop, BufferLayoutsGiveThePlainLoopsSamples) {
     fast.process(none, fr.data(), none, none, nowhere, monoFast.data(), 3000, {});
     engine::PlainLoop::process<float>(plain, none, fr.data(), none, none, nowhere, monoPlain.data(), 3000, {});
     EXPECT_TRUE(sameBits(monoFast, monoPlain));
+}
+
+// The key as a host may give it: two different channels, or one alone on either side, with
+// samples that are not numbers, in blocks that end between groups of four.
+TEST(FastLoop, KeyChannelsGiveThePlainLoopsSamples) {
+    const Scene& scene = *findScene("spring-out-random");  // ducks above 0.2
+    constexpr int kFrames = 3000, kBlock = 333;
+    Signal kl = noise(kFrames, 5), kr = noise(kFrames, 6);
+    kl[101] = std::numeric_limits<double>::quiet_NaN();
+    kr[202] = -std::numeric_limits<double>::infinity();
+    const Signal l = noise(kFrames, 1), r = noise(kFrames, 2);
+    const std::vector<float> inL(l.begin(), l.end()), inR(r.begin(), r.end()), keyL(kl.begin(), kl.end()),
+        keyR(kr.begin(), kr.end());
+    auto render = [&](Engine& e, const float* kL, const float* kR, bool fast) {
+        scene.setup(e);
+        e.suspend();
+        std::vector<float> out(2 * kFrames);
+        for (int at = 0; at < kFrames; at += kBlock) {
+            const int n = std::min(kBlock, kFrames - at);
+            float* oL = out.data() + at;
+            float* oR = out.data() + kFrames + at;
+            const float* a = kL ? kL + at : nullptr;
+            const float* b = kR ? kR + at : nullptr;
+            if (fast) e.process(inL.data() + at, inR.data() + at, a, b, oL, oR, n, {});
+            else engine::PlainLoop::process<float>(e, inL.data() + at, inR.data() + at, a, b, oL, oR, n, {});
+        }
+        return out;
+    };
+    const float* none = nullptr;
+    const std::pair<const float*, const float*> keys[] = {
+        {keyL.data(), keyR.data()}, {keyL.data(), none}, {none, keyR.data()}};
+    for (const auto& [kL, kR] : keys) {
+        Engine plain;
+        const std::vector<float> expected = render(plain, kL, kR, false);
+        for (engine::InstructionSet set : runnableInstructionSets()) {
+            const ForcedInstructionSet forced(set);
+            Engine fast;
+            EXPECT_TRUE(sameBits(render(fast, kL, kR, true), expected))
+                << (kL ? "left " : "") << (kR ? "right " : "") << nameOf(set);
+        }
+    }
 }
 
 }  // namespace
