@@ -124,29 +124,6 @@ inline T normalOrZero(T v) {
     return m >= std::numeric_limits<T>::min() && m <= std::numeric_limits<T>::max() ? v : T(0);
 }
 
-// toHost() on four samples side by side, stored at `to`: the sizes judged on the doubles, and
-// what is not normal replaced by +0 before narrowing, as toHost() has it.
-template <typename T>
-inline void storeToHost(const double (&v)[4], T* to) {
-    typedef double Lanes __attribute__((vector_size(32)));
-    typedef long long Bits __attribute__((vector_size(32)));
-    Lanes x;
-    std::memcpy(&x, v, sizeof x);
-    const Lanes m = reinterpret_cast<Lanes>(reinterpret_cast<Bits>(x) & 0x7fffffffffffffffLL);
-    const Lanes zero = {0.0, 0.0, 0.0, 0.0};
-    const Lanes kept = m >= static_cast<double>(std::numeric_limits<T>::min()) &&
-                               m <= static_cast<double>(std::numeric_limits<T>::max())
-                           ? x
-                           : zero;
-    if constexpr (std::is_same_v<T, float>) {
-        typedef float Narrow __attribute__((vector_size(16)));
-        const Narrow narrow = __builtin_convertvector(kept, Narrow);
-        std::memcpy(to, &narrow, sizeof narrow);
-    } else {
-        std::memcpy(to, &kept, sizeof kept);
-    }
-}
-
 // Into the host's buffers from `at`. A single buffer named for both sides receives the sum;
 // a 32-bit output is narrowed side by side and summed in float. A zero goes out as +0.
 template <typename T>
@@ -187,9 +164,9 @@ inline void takeMagnitudes(Lanes4& v) {
 
 // |finiteOrZero(v)| in every lane.
 inline void takeFiniteMagnitudes(Lanes4& v) {
+    typedef long long Bits4 __attribute__((vector_size(32)));
     takeMagnitudes(v);
-    const Lanes4 zero = {0.0, 0.0, 0.0, 0.0};
-    v = v <= DBL_MAX ? v : zero;
+    v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & (v <= DBL_MAX));
 }
 
 // Four of the host's samples as doubles.
@@ -202,6 +179,26 @@ inline void loadAsDoubles(const T* from, Lanes4& v) {
         v = __builtin_convertvector(narrow, Lanes4);
     } else {
         std::memcpy(&v, from, sizeof v);
+    }
+}
+
+// toHost() on four samples side by side, stored at `to`: the sizes judged on the doubles, and
+// what is not normal replaced by +0 before narrowing, as toHost() has it. (The choices as
+// masks, which SSE2 has no blend for.)
+template <typename T>
+inline void storeToHost(const Lanes4& x, T* to) {
+    typedef long long Bits4 __attribute__((vector_size(32)));
+    Lanes4 m = x;
+    takeMagnitudes(m);
+    const Bits4 normal = (m >= static_cast<double>(std::numeric_limits<T>::min())) &
+                         (m <= static_cast<double>(std::numeric_limits<T>::max()));
+    const Lanes4 kept = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(x) & normal);
+    if constexpr (std::is_same_v<T, float>) {
+        typedef float Narrow __attribute__((vector_size(16)));
+        const Narrow narrow = __builtin_convertvector(kept, Narrow);
+        std::memcpy(to, &narrow, sizeof narrow);
+    } else {
+        std::memcpy(to, &kept, sizeof kept);
     }
 }
 
@@ -368,9 +365,10 @@ struct Engine::Chain {
         for (int32_t i = 0; i < n; ++i) x[i] = gain.at<Gliding>(i) * finiteOrZero(static_cast<double>(from[i]));
     }
 
-    // The louder key channel's magnitude; false when the key is silent throughout. Four
-    // samples side by side, each lane with the arithmetic of the one at a time after them.
-    template <typename T>
+    // The louder key channel's magnitude; false when the key is silent throughout. In the
+    // AVX2 compile four samples side by side, each lane with the arithmetic of the one at a
+    // time after them (SSE2 would hold the 32-byte vectors in memory).
+    template <bool Vector, typename T>
     static bool key(const T* keyL, const T* keyR, int32_t n, double* key) {
         if (!keyL && !keyR) return false;
         typedef long long Mask4 __attribute__((vector_size(32)));
@@ -380,7 +378,7 @@ struct Engine::Chain {
         int heard = 0;
         int32_t i = 0;
         if (keyL && keyR) {
-            for (; i + 4 <= n; i += 4) {
+            for (; Vector && i + 4 <= n; i += 4) {
                 Lanes4 l, r;
                 loadAsDoubles(keyL + i, l);
                 loadAsDoubles(keyR + i, r);
@@ -397,7 +395,7 @@ struct Engine::Chain {
         } else {
             // One channel: its magnitude is the larger of it and the silent one's 0.
             const T* one = keyL ? keyL : keyR;
-            for (; i + 4 <= n; i += 4) {
+            for (; Vector && i + 4 <= n; i += 4) {
                 Lanes4 k;
                 loadAsDoubles(one + i, k);
                 takeFiniteMagnitudes(k);
@@ -1260,7 +1258,7 @@ struct Engine::Chain {
     }
 
     // output() and the host's write in one pass, while nothing else is written (no bypass,
-    // two separate outputs): four samples side by side, each lane with output()'s arithmetic,
+    // two separate outputs), in the AVX2 compile: four samples side by side, each lane with output()'s arithmetic,
     // straight into the host's buffers. The guard sums lane by lane (it only tells whether
     // anything was not finite, whatever the order).
     template <bool Gliding, bool Ducked, typename T>
@@ -1289,11 +1287,8 @@ struct Engine::Chain {
             const Lanes4 left = (xL * dryToOutput * dryShare + duck * wetL) * g;
             const Lanes4 right = (xR * dryToOutput * dryShare + duck * wetR) * g;
             guard4 += (left + right) * 0.0;
-            double l[4], r[4];
-            std::memcpy(l, &left, sizeof l);
-            std::memcpy(r, &right, sizeof r);
-            storeToHost(l, outL + i);
-            storeToHost(r, outR + i);
+            storeToHost(left, outL + i);
+            storeToHost(right, outR + i);
         }
         double guard = (guard4[0] + guard4[1]) + (guard4[2] + guard4[3]);
         for (; i < n; ++i) {
@@ -1329,7 +1324,7 @@ struct Engine::Chain {
             input<false>(inL ? inL + at : nullptr, n, c.run(kInputGain), io.xL, rawL);
             input<false>(inR ? inR + at : nullptr, n, c.run(kInputGain), io.xR, rawR);
         }
-        const bool keyHeard = key(keyL ? keyL + at : nullptr, keyR ? keyR + at : nullptr, n, io.key);
+        const bool keyHeard = key<Avx2>(keyL ? keyL + at : nullptr, keyR ? keyR + at : nullptr, n, io.key);
 
         // Input meter.
         e.meter_.push(io.xL, io.xR, n);
@@ -1431,7 +1426,7 @@ struct Engine::Chain {
         }
 
         // Output, bypass (the raw input, while everything above keeps running), write.
-        if (!s.bypass && outL && outR && outL != outR) {
+        if (Avx2 && !s.bypass && outL && outR && outL != outR) {
             T* const toL = outL + at;
             T* const toR = outR + at;
             return gliding ? (ducked ? outputToHost<true, true>(io, n, s, toL, toR)
