@@ -6,6 +6,9 @@
 #                                stderr in $WORK/err; waits for its READY line (sets CHILD, PARENT)
 #   say CMD                      sends one command, waits for its one-line answer (in REPLY)
 #   expect CMD PATTERN [WHAT]    say, then fail unless the answer matches the grep -E pattern
+#   expect_soon CMD PATTERN [WHAT]  the same for a query after something done with xdotool:
+#                                asked again until it matches, for up to 5 s (a loaded machine
+#                                may take a while to deliver the events)
 #   host_wait                    closes the pipe and waits for the host (its status in HOST_RC)
 #   fail MESSAGE                 prints the message, the host's output, errors and log; exits 1
 #
@@ -93,6 +96,16 @@ expect() {
   printf '%s\n' "$REPLY" | grep -Eq "^($2)\$" || fail "${3:-$1}: got '$REPLY', wanted '$2'"
 }
 
+expect_soon() {
+  i=0
+  say "$1"
+  until printf '%s\n' "$REPLY" | grep -Eq "^($2)\$"; do
+    i=$((i + 1)); [ $i -gt 100 ] && fail "${3:-$1}: got '$REPLY', wanted '$2' (after 5 s)"
+    sleep 0.05
+    say "$1"
+  done
+}
+
 host_wait() {
   exec 3>&-
   wait "$HOSTPID"
@@ -100,11 +113,11 @@ host_wait() {
   HOSTPID=""
 }
 
-# Waits up to a second for window $1 to have the keyboard focus; false if it does not.
+# Waits up to 5 s for window $1 to have the keyboard focus; false if it does not.
 has_focus() {
   i=0
   until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; do
-    i=$((i + 1)); [ $i -gt 50 ] && return 1
+    i=$((i + 1)); [ $i -gt 250 ] && return 1
     sleep 0.02
   done
 }

@@ -23,15 +23,13 @@ has_focus "$CHILD" || fail "keep-focus on: focus is $(xdotool getwindowfocus), n
 
 # 3. A 50-pixel drag up on the knob: 0.5 -> 0.75 (200 px for the whole range).
 xdotool mousemove --window "$CHILD" 400 46 mousedown 1 mousemove_relative -- 0 -50 mouseup 1
-sleep 0.3
-expect values "VALUES knob=0.7500 button=0.7500 .*" "values after click and drag"
+expect_soon values "VALUES knob=0.7500 button=0.7500 .*" "values after click and drag"
 
 # 4. Keep-focus off: a click works but leaves the focus with the host.
 expect "keepfocus 0" OK
 expect focusparent OK
 xdotool mousemove --window "$CHILD" 796 112 click 1
-sleep 0.3
-expect values "VALUES knob=0.7500 button=0.2500 .*" "values after the second click"
+expect_soon values "VALUES knob=0.7500 button=0.2500 .*" "values after the second click"
 [ "$(xdotool getwindowfocus)" = "$PARENT" ] || fail "keep-focus off: the focus moved"
 expect "keepfocus 1" OK
 has_focus "$CHILD" || fail "switching keep-focus on did not take the focus"
