@@ -942,7 +942,7 @@ struct Engine::Chain {
         line.read = advanced(line.read, last - first, line.length);
         if (plan->unit) {
             // catmullRom(taken, 0) is taken[1] of the sample's window.
-            for (int32_t i = a; i < b; ++i) y[i] = plan->taken[i + 2];
+            std::memcpy(y + a, plan->taken + a + 2, sizeof(double) * static_cast<std::size_t>(b - a));
             return;
         }
         // Four samples side by side: each lane gathers its own window and position, and gets
