@@ -152,19 +152,18 @@ inline int32_t advanced(int32_t at, int32_t n, int32_t length) {
 
 // Four doubles worked on side by side (two SSE2 registers or one AVX2 register).
 typedef double Lanes4 __attribute__((vector_size(32)));
+typedef long long Bits4 __attribute__((vector_size(32)));  // a Lanes4's bits, or a compare's lanes
 typedef double Pair __attribute__((vector_size(16)));
 
 // |v| in every lane: the sign bits cleared, as std::fabs() does. (In place: a 32-byte
 // vector passed by value would take a different calling convention in the SSE2 compile.)
 inline void takeMagnitudes(Lanes4& v) {
-    typedef long long Bits4 __attribute__((vector_size(32)));
     constexpr long long kAllButSign = 0x7fffffffffffffffLL;
     v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & kAllButSign);
 }
 
 // |finiteOrZero(v)| in every lane.
 inline void takeFiniteMagnitudes(Lanes4& v) {
-    typedef long long Bits4 __attribute__((vector_size(32)));
     takeMagnitudes(v);
     v = reinterpret_cast<Lanes4>(reinterpret_cast<Bits4>(v) & (v <= DBL_MAX));
 }
@@ -187,7 +186,6 @@ inline void loadAsDoubles(const T* from, Lanes4& v) {
 // masks, which SSE2 has no blend for.)
 template <typename T>
 inline void storeToHost(const Lanes4& x, T* to) {
-    typedef long long Bits4 __attribute__((vector_size(32)));
     Lanes4 m = x;
     takeMagnitudes(m);
     const Bits4 normal = (m >= static_cast<double>(std::numeric_limits<T>::min())) &
@@ -206,7 +204,7 @@ inline void storeToHost(const Lanes4& x, T* to) {
 // nothing changed, when some lane would need its slow path (further out than a turn, or not
 // a number).
 inline bool wrapPhases(Lanes4& x, Lanes4& y) {
-    typedef long long Mask4 __attribute__((vector_size(32)));
+    typedef Bits4 Mask4;
     auto wrap = [](const Lanes4& v, Lanes4& wrapped, Mask4& fine) {
         Lanes4 magnitude = v;
         takeMagnitudes(magnitude);
@@ -371,10 +369,9 @@ struct Engine::Chain {
     template <bool Vector, typename T>
     static bool key(const T* keyL, const T* keyR, int32_t n, double* key) {
         if (!keyL && !keyR) return false;
-        typedef long long Mask4 __attribute__((vector_size(32)));
         auto magnitude = [](T v) { return std::fabs(finiteOrZero(static_cast<double>(v))); };
         const Lanes4 silence = {0.0, 0.0, 0.0, 0.0};
-        Mask4 heard4 = {0, 0, 0, 0};
+        Bits4 heard4 = {0, 0, 0, 0};
         int heard = 0;
         int32_t i = 0;
         if (keyL && keyR) {
@@ -1240,12 +1237,12 @@ struct Engine::Chain {
     // Output: the dry share, the ducked wet signal, the output gain (into the wet arrays).
     // The sum returned stays 0 unless something went non-finite.
     template <bool Gliding, bool Ducked>
-    static double output(Chunk& io, int32_t n, const BlockSettings& s) {
+    static double output(Chunk& io, int32_t n, const BlockSettings& s, int32_t from = 0) {
         const Controls& c = io.controls;
         const ControlRun mix = c.run(kMix), gain = c.run(kOutputGain);
         const double dryToOutput = s.dryToOutput;
         double guard = 0.0;
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = from; i < n; ++i) {
             const double dryShare = 1.0 - mix.at<Gliding>(i);
             const double duck = Ducked ? io.duck[i] : 1.0;
             const double left = (io.xL[i] * dryToOutput * dryShare + duck * io.wetL[i]) * gain.at<Gliding>(i);
@@ -1258,9 +1255,10 @@ struct Engine::Chain {
     }
 
     // output() and the host's write in one pass, while nothing else is written (no bypass,
-    // two separate outputs), in the AVX2 compile: four samples side by side, each lane with output()'s arithmetic,
-    // straight into the host's buffers. The guard sums lane by lane (it only tells whether
-    // anything was not finite, whatever the order).
+    // two separate outputs), in the AVX2 compile: four samples side by side, each lane with
+    // output()'s arithmetic, straight into the host's buffers; the last few as output() and
+    // writeFrames() have them. The guard sums lane by lane (it only tells whether anything
+    // was not finite, whatever the order).
     template <bool Gliding, bool Ducked, typename T>
     static double outputToHost(Chunk& io, int32_t n, const BlockSettings& s, T* outL, T* outR) {
         const Controls& c = io.controls;
@@ -1274,14 +1272,14 @@ struct Engine::Chain {
             std::memcpy(&xR, io.xR + i, sizeof xR);
             std::memcpy(&wetL, io.wetL + i, sizeof wetL);
             std::memcpy(&wetR, io.wetR + i, sizeof wetR);
-            if (Gliding) {
+            if constexpr (Gliding) {
                 std::memcpy(&m, mix.values + i, sizeof m);
                 std::memcpy(&g, gain.values + i, sizeof g);
             } else {
                 m = Lanes4{mix.value, mix.value, mix.value, mix.value};
                 g = Lanes4{gain.value, gain.value, gain.value, gain.value};
             }
-            if (Ducked) std::memcpy(&duck, io.duck + i, sizeof duck);
+            if constexpr (Ducked) std::memcpy(&duck, io.duck + i, sizeof duck);
             else duck = Lanes4{1.0, 1.0, 1.0, 1.0};
             const Lanes4 dryShare = 1.0 - m;
             const Lanes4 left = (xL * dryToOutput * dryShare + duck * wetL) * g;
@@ -1290,16 +1288,8 @@ struct Engine::Chain {
             storeToHost(left, outL + i);
             storeToHost(right, outR + i);
         }
-        double guard = (guard4[0] + guard4[1]) + (guard4[2] + guard4[3]);
-        for (; i < n; ++i) {
-            const double dryShare = 1.0 - mix.at<Gliding>(i);
-            const double duck = Ducked ? io.duck[i] : 1.0;
-            const double left = (io.xL[i] * dryToOutput * dryShare + duck * io.wetL[i]) * gain.at<Gliding>(i);
-            const double right = (io.xR[i] * dryToOutput * dryShare + duck * io.wetR[i]) * gain.at<Gliding>(i);
-            guard += (left + right) * 0.0;
-            outL[i] = toHost<T>(left);
-            outR[i] = toHost<T>(right);
-        }
+        const double guard = (guard4[0] + guard4[1]) + (guard4[2] + guard4[3]) + output<Gliding, Ducked>(io, n, s, i);
+        writeFrames(io.wetL + i, io.wetR + i, i, n - i, outL, outR);
         return guard;
     }
 
