@@ -317,10 +317,11 @@ struct Engine::Chunk {
     alignas(64) double fbL[1 + kChunk], fbR[1 + kChunk];
     // Line outputs after the fades, and filtered: what is heard. Each has room in front, where
     // the look-ahead lays what it held, so that the heard run leaves a ring length late
-    // without being moved.
-    static constexpr int32_t kAheadRoom = LookAhead::kMaxLength;
+    // without being moved. A clocked line at rate 1 reads its slots straight into its outputs,
+    // two samples ahead of them: two slots past the run (kPastRun, which keeps rows aligned).
+    static constexpr int32_t kAheadRoom = LookAhead::kMaxLength, kPastRun = 8;
     static_assert(kAheadRoom % 8 == 0, "the runs after the room stay aligned");
-    alignas(64) double heard[4][kAheadRoom + kChunk];
+    alignas(64) double heard[4][kAheadRoom + kChunk + kPastRun];
     double* const yL = heard[0] + kAheadRoom;
     double* const yR = heard[1] + kAheadRoom;
     double* const zL = heard[2] + kAheadRoom;
@@ -931,17 +932,21 @@ struct Engine::Chain {
             line.read = advanced(line.read, b - a, line.length);
             return;
         }
+        if (plan->unit) {
+            // catmullRom(taken, 0) is taken[1] of the sample's window: sample i's output is
+            // slot i + 2 of the taken ones, so they are laid from y - 2 (the four before the
+            // chunk first), and the run's slots go straight to the outputs two samples on.
+            if (a == 0) std::memcpy(y - 2, plan->taken, sizeof(double) * 4);
+            readRing(line.buffer.data(), line.length, line.read, y + a + 2, b - a);
+            line.read = advanced(line.read, b - a, line.length);
+            return;
+        }
         // The slots the run's ticks take, then each sample's output between them.
-        const int32_t first = a > 0 ? (plan->unit ? a : plan->upTo[a - 1]) : 0;
-        const int32_t last = plan->unit ? b : plan->upTo[b - 1];
+        const int32_t first = a > 0 ? plan->upTo[a - 1] : 0;
+        const int32_t last = plan->upTo[b - 1];
         double* taken = plan->taken + 4;
         readRing(line.buffer.data(), line.length, line.read, taken + first, last - first);
         line.read = advanced(line.read, last - first, line.length);
-        if (plan->unit) {
-            // catmullRom(taken, 0) is taken[1] of the sample's window.
-            std::memcpy(y + a, plan->taken + a + 2, sizeof(double) * static_cast<std::size_t>(b - a));
-            return;
-        }
         // Four samples side by side: each lane gathers its own window and position, and gets
         // the arithmetic of catmullRom(window, p) as it stands (same operations, same order).
         int32_t i = a;
@@ -1087,12 +1092,13 @@ struct Engine::Chain {
         return a;
     }
 
-    // A clocked line's histories after block-wise samples [0, a): the arrays' values.
+    // A clocked line's histories after block-wise samples [0, a): the arrays' values (at rate
+    // 1 the slots taken lie in the outputs y, from y - 2).
     static void keepHistories(ClockedDelay& clock, const ClockPlan& plan, const double* line, const double* feed,
-                              int32_t a) {
+                              const double* y, int32_t a) {
         for (int j = 0; j < 4; ++j) clock.written[j] = ClockedDelay::Pair{line[a - 1 + j], feed[a - 1 + j]};
-        const int32_t ticks = plan.unit ? a : plan.upTo[a - 1];
-        for (int j = 0; j < 4; ++j) clock.taken[j] = plan.taken[ticks + j];
+        const double* taken = plan.unit ? y + a - 2 : plan.taken + plan.upTo[a - 1];
+        for (int j = 0; j < 4; ++j) clock.taken[j] = taken[j];
     }
 
     // The same, one sample after another: while a fade runs (its bottom moves the heads) or a
@@ -1194,7 +1200,7 @@ struct Engine::Chain {
             for (int side = 0; side < 2; ++side)
                 if (plans[side])
                     keepHistories(e.clock_[side], *plans[side], side == kLeft ? io.lineL : io.lineR,
-                                  side == kLeft ? io.feedL : io.feedR, blockwise);
+                                  side == kLeft ? io.feedL : io.feedR, side == kLeft ? io.yL : io.yR, blockwise);
         if (blockwise < n) {
             if (io.controls.gliding()) feedbackLoopPerSample<true>(e, io, blockwise, n, s, plans);
             else feedbackLoopPerSample<false>(e, io, blockwise, n, s, plans);
