@@ -971,13 +971,19 @@ struct Engine::Chain {
     // behind the write head (or on it), so each slot still gets its input before its
     // feedback, as one step after another has it.
     static void storeRun(DelayLine& line, const double* in, const double* fed, int32_t n) {
+        storeRun(line, n, [in](int32_t i) { return in[i]; }, [fed](int32_t i) { return fed[i]; });
+    }
+
+    // The same with each input and feedback input formed where it is stored.
+    template <typename Input, typename Fed>
+    static void storeRun(DelayLine& line, int32_t n, Input in, Fed fed) {
         double* const slots = line.buffer.data();
         const int32_t length = line.length;
         int32_t w = line.write, f = line.feedback;
         for (int32_t i = 0; i < n;) {
             const int32_t run = std::min({n - i, length - w, length - f});
-            for (int32_t j = 0; j < run; ++j) slots[w + j] = in[i + j];
-            for (int32_t j = 0; j < run; ++j) slots[f + j] += fed[i + j];
+            for (int32_t j = 0; j < run; ++j) slots[w + j] = in(i + j);
+            for (int32_t j = 0; j < run; ++j) slots[f + j] += fed(i + j);
             i += run;
             w = advanced(w, run, length);
             f = advanced(f, run, length);
@@ -996,15 +1002,14 @@ struct Engine::Chain {
         }
         if (plan->unit) {
             // One tick per sample at t = 1. What a tick stores depends on the histories alone,
-            // never on a slot, so the run's values are interpolated first, all side by side
+            // never on a slot, so each value is interpolated where it is stored, side by side
             // (catmullRom(.., 1, 1, 1) on each input's window: the same arithmetic per value),
-            // then stored as the plain line stores its inputs.
-            double in[kChunk], fed[kChunk];
-            for (int32_t i = a; i < b; ++i) {
-                in[i - a] = catmullRom(lineIn + i, 1.0, 1.0, 1.0);
-                fed[i - a] = catmullRom(feed + i, 1.0, 1.0, 1.0);
-            }
-            storeRun(line, in, fed, b - a);
+            // in the order the plain line stores its inputs.
+            const double* const inFrom = lineIn + a;
+            const double* const fedFrom = feed + a;
+            storeRun(
+                line, b - a, [inFrom](int32_t i) { return catmullRom(inFrom + i, 1.0, 1.0, 1.0); },
+                [fedFrom](int32_t i) { return catmullRom(fedFrom + i, 1.0, 1.0, 1.0); });
             return;
         }
         // Any other rate: each sample's ticks interpolate its window of the histories, all of
