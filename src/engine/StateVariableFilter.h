@@ -2,6 +2,35 @@
 // of Microprocessors"), run twice per sample, i.e. at twice the sample rate, with a soft
 // cubic saturation of the band-pass integrator that bounds self-oscillation.
 //
+// The saturation, and why the band state is held at the cubic's knee. A pass is
+//     low  += f band
+//     high  = x - damping band - low
+//     band  = f high + band - 0.075 band^3
+// The cubic b - 0.075 b^3 is a saturation only up to its knee b0 = 1 / sqrt(3 * 0.075) =
+// 2.1082, where its slope is 0 and it peaks at 2/3 b0 = 1.4055. Beyond it falls, crosses 0
+// at 3.65 and past 5.16 is larger than b with the other sign: a state pushed there (the
+// feedback loop's gain at resonance does it, or a loud input) grows every pass and
+// overflows within a few samples. Holding the cubic at 1.4055 beyond the knee would not
+// do: what is left of the pass, band -> -f damping band, has a gain of up to 1.14 (f up to
+// 1.081 at the cutoff ceiling, damping up to 1.055 at the lowest resonance), so a large state
+// would still grow, by that factor per pass. So the band state is held within +-b0 after
+// every pass (limitBand): the cubic is only ever evaluated where it is monotone, and a pass
+// that stays within the knee is exactly the formula above.
+//
+// What that bounds, for any input with |x| <= X, from rest, at fixed coefficients:
+//  - |band| <= b0.
+//  - f damping <= 2/3: |low| <= X + b0 (f + 1 / sqrt(1 - f^2 / 4)), at most X + 4.8. While
+//    low is above X, band can only fall while positive and, once at or below 0, stays there
+//    (the cubic and the damping take less than it has), so low rises only in one run of
+//    positive band; in that run the rise r and band c keep r^2 + c^2 + f r c (the invariant
+//    of the lossless pass, which the losses only lower) at most b0^2.
+//  - f damping > 2/3 (needs f > 0.63): |low| <= X + damping b0 + (2/3 b0 + b0) / f + f b0,
+//    at most X + 9.2: above X + damping b0 + 3.51 / f the pass drives band to -b0, and
+//    low falls again.
+//  - |high| <= X + damping b0 + |low|; each output is the mean of two passes' values.
+// Measured over every corner of the coefficients, coefficients that jump every sample
+// included, low stays within X + 1.63 (FilterDriveTest holds the bounds above).
+//
 // How the processing loop drives it:
 //   construction / new sample rate   svf.adaptSampleRate(fs)
 //   reset                            svf.reset()         states and coefficients to 0
@@ -22,8 +51,10 @@ namespace engine {
 struct StateVariableFilter {
     enum Type : int { kLowPass = 0, kBandPass = 1, kHighPass = 2 };
 
-    // Strength of the cubic term in the band-pass integrator.
+    // Strength of the cubic term in the band-pass integrator, and its knee 1 / sqrt(3 * 0.075),
+    // where the band state is held.
     static constexpr double kSaturation = 0.075;
+    static constexpr double kBandLimit = 2.1081851067789197;
     // Resonance control range after modulation.
     static constexpr double kMinResonance = 0.05;
     // The cutoff stays below fs / 2.75: the doubled-rate filter is then far from its limit.
@@ -79,6 +110,14 @@ struct StateVariableFilter {
         if (damping > dampingLimit) damping = dampingLimit;
     }
 
+    // The band state within the knee (a value within it is kept bit for bit; not a number
+    // stays one, for the overflow guard to see).
+    template <typename V>
+    static V limitBand(V b) {
+        b = b > kBandLimit ? kBandLimit : b;
+        return b < -kBandLimit ? -kBandLimit : b;
+    }
+
     // One channel: both passes with the same input, the output is the mean of the two.
     double process(int channel, double x, int type) {
         double lo = low[channel];
@@ -88,7 +127,7 @@ struct StateVariableFilter {
             bp = flushDenormal(bp);
             lo = lo + f * bp;
             const double hp = x - damping * bp - lo;
-            bp = f * hp + bp - kSaturation * (bp * bp * bp);
+            bp = limitBand(f * hp + bp - kSaturation * (bp * bp * bp));
             const double y = type == kLowPass ? lo : type == kBandPass ? bp : hp;
             sum = pass == 0 ? y : sum + y;
         }
@@ -108,7 +147,7 @@ struct StateVariableFilter {
             bp = bp + 1e-30 - 1e-30;  // denormal flush
             lo = lo + f * bp;
             const Pair hp = x - damping * bp - lo;
-            bp = f * hp + bp - kSaturation * (bp * bp * bp);
+            bp = limitBand(f * hp + bp - kSaturation * (bp * bp * bp));
             const Pair y = type == kLowPass ? lo : type == kBandPass ? bp : hp;
             sum = pass == 0 ? y : sum + y;
         }

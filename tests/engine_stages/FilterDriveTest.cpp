@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <random>
 #include <vector>
 
 #include "Drive.h"
@@ -155,6 +156,78 @@ TEST(StateVariableFilter, SelfOscillationIsBoundedByTheCubicTerm) {
     }
     EXPECT_LT(later, 1.01 * earlier);
     EXPECT_LT(later, 20.0);
+}
+
+// Driven by any input within +-X, at the corners of the coefficients (the lowest cutoff with
+// the slowest modulation at 200 kHz, the ceiling fs / 2.75, the f damping = 2/3 border; no
+// resonance and full resonance), with the worst inputs for it (a square at its ringing
+// frequency, which pumps it, one at half the sample rate, noise), the states and the three
+// outputs stay within the bounds derived in StateVariableFilter.h; so do they with
+// coefficients that jump every sample, within the largest fixed-coefficient bound.
+TEST(StateVariableFilter, AnyBoundedInputKeepsEveryStateBounded) {
+    const double b0 = StateVariableFilter::kBandLimit;
+    auto lowBound = [b0](double X, double f, double d) {
+        return f * d <= 2.0 / 3.0 ? X + b0 * (f + 1.0 / std::sqrt(1.0 - f * f / 4.0))
+                                  : X + d * b0 + (2.0 / 3.0 * b0 + b0) / f + f * b0;
+    };
+    struct Corner {
+        double fs, cutoff, factor, resonance;
+    };
+    const Corner corners[] = {{200000.0, 50.0, 0.125, 1.0}, {200000.0, 50.0, 0.125, 0.05}, {4096.0, 1e9, 1.0, 1.0},
+                              {4096.0, 1e9, 1.0, 0.05},     {44100.0, 16000.0, 1.0, 0.05}, {44100.0, 16000.0, 1.0, 1.0},
+                              {48000.0, 5750.0, 1.0, 0.05}};
+    std::mt19937 random(5);
+    for (const Corner& c : corners) {
+        StateVariableFilter probe;
+        probe.adaptSampleRate(c.fs);
+        probe.computeCoefficients(tables(), c.cutoff, c.factor, c.resonance, 0.0, 0.0);
+        const double f = probe.f, d = probe.damping;
+        // It rings at 2 asin(f / 2) per pass, two passes per sample.
+        const int halfPeriod = std::max(1, static_cast<int>(std::lround(kPi / (4.0 * std::asin(f / 2.0)))));
+        const int length = std::max(40 * halfPeriod, 40000);
+        for (double X : {1.0, 4.0, 100.0}) {
+            for (int wave = 0; wave < 3; ++wave) {
+                StateVariableFilter svf[3] = {probe, probe, probe};
+                std::uniform_real_distribution<double> noise(-X, X);
+                double low = 0.0, band = 0.0, out[3] = {};
+                for (int n = 0; n < length; ++n) {
+                    const double x = wave == 0 ? ((n / halfPeriod) % 2 ? -X : X) : wave == 1 ? (n % 2 ? -X : X)
+                                                                                             : noise(random);
+                    for (int type = 0; type < 3; ++type) {
+                        double l = x, r = -x;
+                        svf[type].process(l, r, type);
+                        out[type] = std::max(out[type], std::max(std::fabs(l), std::fabs(r)));
+                    }
+                    low = std::max({low, std::fabs(svf[0].low[0]), std::fabs(svf[0].low[1])});
+                    band = std::max({band, std::fabs(svf[0].band[0]), std::fabs(svf[0].band[1])});
+                }
+                const double bound = lowBound(X, f, d);
+                SCOPED_TRACE(testing::Message() << "f " << f << " damping " << d << " X " << X << " wave " << wave);
+                EXPECT_LE(band, b0);
+                EXPECT_LE(low, bound);
+                EXPECT_LE(out[StateVariableFilter::kLowPass], bound);
+                EXPECT_LE(out[StateVariableFilter::kBandPass], b0);
+                EXPECT_LE(out[StateVariableFilter::kHighPass], X + d * b0 + bound);
+            }
+        }
+    }
+
+    // Coefficients anywhere in their range, new every sample.
+    StateVariableFilter svf;
+    svf.adaptSampleRate(44100.0);
+    std::uniform_real_distribution<double> cutoff(6.0, 16036.0), resonance(0.05, 1.0), sign(-1.0, 1.0);
+    const double X = 4.0;
+    double low = 0.0, high = 0.0;
+    for (int n = 0; n < 400000; ++n) {
+        svf.computeCoefficients(tables(), cutoff(random), 1.0, resonance(random), 0.0, 0.0);
+        double l = X * (sign(random) < 0.0 ? -1.0 : 1.0), r = l;
+        svf.process(l, r, StateVariableFilter::kHighPass);
+        high = std::max(high, std::fabs(l));
+        low = std::max(low, std::fabs(svf.low[0]));
+        ASSERT_LE(std::fabs(svf.band[0]), b0);
+    }
+    EXPECT_LE(low, X + 9.2);
+    EXPECT_LE(high, X + 1.06 * b0 + X + 9.2);
 }
 
 TEST(StateVariableFilter, WildControlsStayFinite) {
