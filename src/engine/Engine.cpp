@@ -263,6 +263,7 @@ bool Engine::stateIsFinite(bool controlsMoved) const {
 // slice per block, while the chain waits and the output is silent. The few values a reset
 // keeps are brought back to where they belong.
 void Engine::recoverFromFault() {
+    recoveries_.fetch_add(1, std::memory_order_relaxed);
     resetState();
     for (int k = 0; k < kSmoothedCount; ++k)
         if (!std::isfinite(controls_.current[k])) controls_.current[k] = controls_.target[k];

@@ -41,6 +41,13 @@ public:
     static constexpr double kMinSampleRate = 4096.0;
     static constexpr double kMaxSampleRate = 200000.0;
     static constexpr int kDefaultMeterWindow = InputMeter::kDefaultWindow;
+    // No sample beyond +-1000 (+60 dBFS) leaves the engine. A full-scale input comes out at
+    // most at 16 (+24 dBFS) dry, through the input and output gains of 4 each; the echoes
+    // add to it what feedback up to 1, the filter's resonance (its states stay within a few
+    // times its input), the reverb and the pans make of it: well within the 36 dB above.
+    // Anything beyond is a runaway, and the block goes silent from that sample on while the
+    // engine starts over.
+    static constexpr double kOutputCeiling = 1000.0;
 
     // Allocates every buffer for 44100 Hz; throws std::bad_alloc when memory is short.
     Engine();
@@ -71,9 +78,10 @@ public:
     // Null input channels read as silence; null output channels are not written.
     // outL and outR may be the same buffer, which then receives the sum of both sides.
     // Inputs may be the output buffers themselves (in place).
-    // When the sound overflows, the engine recovers: its small memories start over at once,
-    // its buffers are cleared a bounded slice per block, and until they all are, the chain
-    // waits and the output is silent (the raw input when bypassed).
+    // When the sound overflows (a sample beyond kOutputCeiling, or a state not a number), the
+    // engine recovers: the block is silent from the first such sample on, its small memories
+    // start over at once, its buffers are cleared a bounded slice per block, and until they
+    // all are, the chain waits and the output is silent (the raw input when bypassed).
     void process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,
                  float* outR, int32_t frames, const BlockTime& time);
     void process(const double* inL, const double* inR, const double* keyL, const double* keyR, double* outL,
@@ -171,6 +179,14 @@ public:
     int32_t driveWindow() const { return drive_.window; }
     // True while the buffers are being cleared after an overflow (the output is silent).
     bool recovering() const { return recovering_; }
+    // How often, since construction, the engine started over after an overflow, and how
+    // often the ceiling silenced the rest of a block (any thread may ask).
+    struct Faults {
+        uint64_t recoveries = 0, ceilingActions = 0;
+    };
+    Faults faults() const {
+        return {recoveries_.load(std::memory_order_relaxed), ceilingActions_.load(std::memory_order_relaxed)};
+    }
     // Samples of buffer memory cleared so far, by reset or by a recovery (tests count the
     // work a block does).
     uint64_t memoryCleared() const { return memoryCleared_; }
@@ -288,6 +304,7 @@ private:
     bool controlsMayGlide_ = true;  // some control glided in the last block
     std::size_t recoveryCleared_ = 0;  // position reached in the buffers laid end to end
     uint64_t memoryCleared_ = 0;
+    std::atomic<uint64_t> recoveries_{0}, ceilingActions_{0};
 };
 
 }  // namespace engine

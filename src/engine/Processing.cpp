@@ -1246,36 +1246,43 @@ struct Engine::Chain {
     }
 
     // Output: the dry share, the ducked wet signal, the output gain (into the wet arrays).
-    // The sum returned stays 0 unless something went non-finite.
+    // True when a sample lies beyond the ceiling (or is not a number).
     template <bool Gliding, bool Ducked>
-    static double output(Chunk& io, int32_t n, const BlockSettings& s, int32_t from = 0) {
+    static bool output(Chunk& io, int32_t n, const BlockSettings& s, int32_t from = 0) {
         const Controls& c = io.controls;
         const ControlRun mix = c.run(kMix), gain = c.run(kOutputGain);
         const double dryToOutput = s.dryToOutput;
-        double guard = 0.0;
+        bool beyond = false;
         for (int32_t i = from; i < n; ++i) {
             const double dryShare = 1.0 - mix.at<Gliding>(i);
             const double duck = Ducked ? io.duck[i] : 1.0;
             const double left = (io.xL[i] * dryToOutput * dryShare + duck * io.wetL[i]) * gain.at<Gliding>(i);
             const double right = (io.xR[i] * dryToOutput * dryShare + duck * io.wetR[i]) * gain.at<Gliding>(i);
-            guard += (left + right) * 0.0;
+            beyond |= !(std::fabs(left) <= kOutputCeiling) | !(std::fabs(right) <= kOutputCeiling);
             io.wetL[i] = left;
             io.wetR[i] = right;
         }
-        return guard;
+        return beyond;
+    }
+
+    // The first of samples [0, n) of the output pair beyond the ceiling, or n.
+    static int32_t firstBeyondCeiling(const Chunk& io, int32_t n) {
+        for (int32_t i = 0; i < n; ++i)
+            if (!(std::fabs(io.wetL[i]) <= kOutputCeiling) || !(std::fabs(io.wetR[i]) <= kOutputCeiling)) return i;
+        return n;
     }
 
     // output() and the host's write in one pass, while nothing else is written (no bypass,
     // two separate outputs), in the AVX2 compile: four samples side by side, each lane with
     // output()'s arithmetic, straight into the host's buffers; the last few as output() and
-    // writeFrames() have them. The guard sums lane by lane (it only tells whether anything
-    // was not finite, whatever the order).
+    // writeFrames() have them. When a sample lies beyond the ceiling, the whole output pair
+    // is formed in the wet arrays too (for the caller to find where), and the answer is true.
     template <bool Gliding, bool Ducked, typename T>
-    static double outputToHost(Chunk& io, int32_t n, const BlockSettings& s, T* outL, T* outR) {
+    static bool outputToHost(Chunk& io, int32_t n, const BlockSettings& s, T* outL, T* outR) {
         const Controls& c = io.controls;
         const ControlRun mix = c.run(kMix), gain = c.run(kOutputGain);
         const double dryToOutput = s.dryToOutput;
-        Lanes4 guard4 = {0.0, 0.0, 0.0, 0.0};
+        Bits4 within4 = {-1, -1, -1, -1};
         int32_t i = 0;
         for (; i + 4 <= n; i += 4) {
             Lanes4 xL, xR, wetL, wetR, m, g, duck;
@@ -1295,20 +1302,29 @@ struct Engine::Chain {
             const Lanes4 dryShare = 1.0 - m;
             const Lanes4 left = (xL * dryToOutput * dryShare + duck * wetL) * g;
             const Lanes4 right = (xR * dryToOutput * dryShare + duck * wetR) * g;
-            guard4 += (left + right) * 0.0;
+            Lanes4 magnitudeL = left, magnitudeR = right;
+            takeMagnitudes(magnitudeL);
+            takeMagnitudes(magnitudeR);
+            within4 &= (magnitudeL <= kOutputCeiling) & (magnitudeR <= kOutputCeiling);
             storeToHost(left, outL + i);
             storeToHost(right, outR + i);
         }
-        const double guard = (guard4[0] + guard4[1]) + (guard4[2] + guard4[3]) + output<Gliding, Ducked>(io, n, s, i);
-        writeFrames(io.wetL + i, io.wetR + i, i, n - i, outL, outR);
-        return guard;
+        const int32_t vectors = i;
+        bool beyond = output<Gliding, Ducked>(io, n, s, vectors);
+        writeFrames(io.wetL + vectors, io.wetR + vectors, vectors, n - vectors, outL, outR);
+        if (!(within4[0] & within4[1] & within4[2] & within4[3])) {
+            output<Gliding, Ducked>(io, vectors, s);  // the wet pair into the output pair
+            beyond = true;
+        }
+        return beyond;
     }
 
     // ---- the chunk
 
+    // Returns the first sample beyond the output ceiling, or n.
     template <typename T, bool Avx2>
-    static double chunk(Engine& e, Chunk& io, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
-                        T* outR, int32_t at, int32_t n, const BlockSettings& s) {
+    static int32_t chunk(Engine& e, Chunk& io, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
+                         T* outR, int32_t at, int32_t n, const BlockSettings& s) {
         Controls& c = io.controls;
         const bool gliding = c.gliding();
 
@@ -1426,45 +1442,65 @@ struct Engine::Chain {
             e.ducker_.follow(io.key, io.duck, n, e.duckAttack_, s.duckRelease, s.duckThreshold);
         }
 
-        // Output, bypass (the raw input, while everything above keeps running), write.
+        // Output, bypass (the raw input, while everything above keeps running), write. What
+        // lies beyond the ceiling is left to the caller (written straight to the host, it is
+        // overwritten there).
         if (Avx2 && !s.bypass && outL && outR && outL != outR) {
             T* const toL = outL + at;
             T* const toR = outR + at;
-            return gliding ? (ducked ? outputToHost<true, true>(io, n, s, toL, toR)
-                                     : outputToHost<true, false>(io, n, s, toL, toR))
-                           : (ducked ? outputToHost<false, true>(io, n, s, toL, toR)
-                                     : outputToHost<false, false>(io, n, s, toL, toR));
+            const bool beyond = gliding ? (ducked ? outputToHost<true, true>(io, n, s, toL, toR)
+                                                  : outputToHost<true, false>(io, n, s, toL, toR))
+                                        : (ducked ? outputToHost<false, true>(io, n, s, toL, toR)
+                                                  : outputToHost<false, false>(io, n, s, toL, toR));
+            return beyond ? firstBeyondCeiling(io, n) : n;
         }
-        const double guard = gliding ? (ducked ? output<true, true>(io, n, s) : output<true, false>(io, n, s))
-                                     : (ducked ? output<false, true>(io, n, s) : output<false, false>(io, n, s));
+        const bool beyond = gliding ? (ducked ? output<true, true>(io, n, s) : output<true, false>(io, n, s))
+                                    : (ducked ? output<false, true>(io, n, s) : output<false, false>(io, n, s));
+        const int32_t within = beyond ? firstBeyondCeiling(io, n) : n;
         if (s.bypass) writeFrames(io.rawL, io.rawR, at, n, outL, outR);
-        else writeFrames(io.wetL, io.wetR, at, n, outL, outR);
-        return guard;
+        else writeFrames(io.wetL, io.wetR, at, within, outL, outR);
+        return within;
     }
 
-    // The chunks of a block; returns the guard sum (non-finite when something overflowed).
+    // The chunks of a block; returns the first sample beyond the output ceiling, where the
+    // block stops, or `frames`.
     template <typename T, bool Avx2>
-    static double block(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR,
-                        int32_t frames, const BlockSettings& s) {
+    static int32_t block(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL, T* outR,
+                         int32_t frames, const BlockSettings& s) {
         Chunk& io = *e.chunk_;
-        double guard = 0.0;
         for (int32_t at = 0; at < frames; at += kChunk) {
             const int32_t n = std::min<int32_t>(kChunk, frames - at);
-            guard += chunk<T, Avx2>(e, io, inL, inR, keyL, keyR, outL, outR, at, n, s);
+            const int32_t within = chunk<T, Avx2>(e, io, inL, inR, keyL, keyR, outL, outR, at, n, s);
+            if (within < n) return at + within;
         }
-        return guard;
+        return frames;
+    }
+
+    // Frames [from, frames) while the chain does not run: silence, or the raw input when
+    // bypassed.
+    template <typename T>
+    static void quiet(Chunk& io, const T* inL, const T* inR, T* outL, T* outR, int32_t from, int32_t frames,
+                      bool bypass) {
+        for (int32_t at = from; at < frames; at += kChunk) {
+            const int32_t n = std::min<int32_t>(kChunk, frames - at);
+            for (int32_t i = 0; i < n; ++i) {
+                io.rawL[i] = bypass && inL ? static_cast<double>(inL[at + i]) : 0.0;
+                io.rawR[i] = bypass && inR ? static_cast<double>(inR[at + i]) : 0.0;
+            }
+            writeFrames(io.rawL, io.rawR, at, n, outL, outR);
+        }
     }
 
     // The two compiles of the chain: everything a block calls is inlined into these, so each
     // is one piece of code for its instruction set.
     template <typename T>
-    [[gnu::flatten]] static double blockSse2(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
+    [[gnu::flatten]] static int32_t blockSse2(Engine& e, const T* inL, const T* inR, const T* keyL, const T* keyR, T* outL,
                                              T* outR, int32_t frames, const BlockSettings& s) {
         return block<T, false>(e, inL, inR, keyL, keyR, outL, outR, frames, s);
     }
 
     template <typename T>
-    [[gnu::flatten, gnu::target("avx2,fma")]] static double blockAvx2(Engine& e, const T* inL, const T* inR,
+    [[gnu::flatten, gnu::target("avx2,fma")]] static int32_t blockAvx2(Engine& e, const T* inL, const T* inR,
                                                                       const T* keyL, const T* keyR, T* outL, T* outR,
                                                                       int32_t frames, const BlockSettings& s) {
         return block<T, true>(e, inL, inR, keyL, keyR, outL, outR, frames, s);
@@ -1515,14 +1551,7 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     // Recovering from an overflow: this block's share of the clearing, and silence (the raw
     // input when bypassed).
     if (continueRecovery(frames)) {
-        for (int32_t at = 0; at < frames; at += kChunk) {
-            const int32_t n = std::min<int32_t>(kChunk, frames - at);
-            for (int32_t i = 0; i < n; ++i) {
-                io.rawL[i] = s.bypass && inL ? static_cast<double>(inL[at + i]) : 0.0;
-                io.rawR[i] = s.bypass && inR ? static_cast<double>(inR[at + i]) : 0.0;
-            }
-            writeFrames(io.rawL, io.rawR, at, n, outL, outR);
-        }
+        Chain::quiet(io, inL, inR, outL, outR, 0, frames, s.bypass);
         return;
     }
 
@@ -1557,9 +1586,16 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     s.steadyClockRate = !depthMoves && c.now[kVcoMod] == 0.0 ? ClockedDelay::rateFor(tables_, s.vcoManual, 0.0, 0.0)
                                                               : 0.0;
 
-    const double engineGuard = isa_ == InstructionSet::kAvx2
-                                   ? Chain::blockAvx2(*this, inL, inR, keyL, keyR, outL, outR, frames, s)
-                                   : Chain::blockSse2(*this, inL, inR, keyL, keyR, outL, outR, frames, s);
+    const int32_t within = isa_ == InstructionSet::kAvx2
+                               ? Chain::blockAvx2(*this, inL, inR, keyL, keyR, outL, outR, frames, s)
+                               : Chain::blockSse2(*this, inL, inR, keyL, keyR, outL, outR, frames, s);
+    // The last line of defence: from the first sample beyond the ceiling on, the block is
+    // silent (a bypassed block goes on with the raw input after the chunk that found it).
+    if (within < frames) {
+        const int32_t from = s.bypass ? std::min(frames, (within / kChunk + 1) * kChunk) : within;
+        Chain::quiet(io, inL, inR, outL, outR, from, frames, s.bypass);
+        if (!s.bypass) ceilingActions_.fetch_add(1, std::memory_order_relaxed);
+    }
 
     // Only the gliding controls (and the corner's bound above) changed.
     for (int j = 0; j < c.movingCount; ++j) controls_.current[c.moving[j]] = c.now[c.moving[j]];
@@ -1572,9 +1608,8 @@ void Engine::processBlock(const T* inL, const T* inR, const T* keyL, const T* ke
     // without a step, with the drive on as well.
     if (!s.clockOn) antiAlias_.prime(lastLineInput_[kLeft], lastLineInput_[kRight]);
 
-    // Whatever got through, no non-finite sample reaches the host, and a poisoned state
-    // starts over from silence.
-    if (!std::isfinite(engineGuard) || !stateIsFinite(c.movingCount > 0)) recoverFromFault();
+    // A sound beyond the ceiling, or a poisoned state, starts over from silence.
+    if (within < frames || !stateIsFinite(c.movingCount > 0)) recoverFromFault();
 }
 
 void Engine::process(const float* inL, const float* inR, const float* keyL, const float* keyR, float* outL,

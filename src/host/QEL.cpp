@@ -289,9 +289,17 @@ bool QEL::getProductString(char* text) {
 
 VstIntPtr QEL::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     (void)opt;
-    if (index != kInstructionSetQuery || !ptr || value < 8) return 0;
-    vst::copyString(static_cast<char*>(ptr), engine::nameOf(engine_.instructionSet()), 7);
-    return 1;
+    if (index == kInstructionSetQuery && ptr && value >= 8) {
+        vst::copyString(static_cast<char*>(ptr), engine::nameOf(engine_.instructionSet()), 7);
+        return 1;
+    }
+    if (index == kFaultQuery && ptr && value >= 16) {
+        const engine::Engine::Faults faults = engine_.faults();
+        const int64_t counts[2] = {static_cast<int64_t>(faults.recoveries), static_cast<int64_t>(faults.ceilingActions)};
+        std::memcpy(ptr, counts, sizeof counts);
+        return 1;
+    }
+    return 0;
 }
 
 void QEL::setRouting(const ChannelRouting& r) {

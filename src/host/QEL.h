@@ -52,6 +52,11 @@ public:
     // processing code this instance runs ("SSE2" or "AVX2") into ptr, a buffer of `value`
     // bytes (at least 8); answers 1. Anything else answers 0, as before.
     static constexpr VstInt32 kInstructionSetQuery = vstFourCC('V', 'i', 's', 'a');
+    // effVendorSpecific with index kFaultQuery: how often the engine started over after an
+    // overflow and how often its output ceiling silenced the rest of a block, since the
+    // instance was made, as two 64-bit integers into ptr, a buffer of `value` bytes (at
+    // least 16); answers 1. (The stress tool and the tests read them.)
+    static constexpr VstInt32 kFaultQuery = vstFourCC('V', 'f', 'l', 't');
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     VstInt32 getPlugCategory() override { return 0; }
     bool canParameterBeAutomated(VstInt32 index) override {

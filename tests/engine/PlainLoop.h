@@ -150,7 +150,7 @@ struct PlainLoop {
         c[kCutoff] = std::min(c[kCutoff], e.sampleRate_ * 0.5);
 
         const double step = e.smoothingStep_;
-        double engineGuard = 0.0;
+        bool beyond = false;  // a sample beyond the output ceiling
 
         for (int32_t i = 0; i < frames; ++i) {
             // The host may process in place: read the whole frame before writing any of it.
@@ -259,7 +259,16 @@ struct PlainLoop {
             // Output.
             double left = (xL * s.dryToOutput * dryShare + duck * wetL) * c[kOutputGain];
             double right = (xR * s.dryToOutput * dryShare + duck * wetR) * c[kOutputGain];
-            engineGuard += (left + right) * 0.0;  // stays 0 unless something went non-finite
+            // Beyond the ceiling: silent from here on (bypassed, the raw input goes on).
+            if (!(std::fabs(left) <= Engine::kOutputCeiling) || !(std::fabs(right) <= Engine::kOutputCeiling)) {
+                beyond = true;
+                for (int32_t j = i; j < frames; ++j) {
+                    const double l = sampleAt(inL, j), r = sampleAt(inR, j);
+                    writeFrame(outL, outR, j, s.bypass ? l : 0.0, s.bypass ? r : 0.0);
+                }
+                if (!s.bypass) e.ceilingActions_.fetch_add(1);
+                break;
+            }
 
             // Bypass: the raw input, while everything above keeps running.
             if (s.bypass) {
@@ -279,7 +288,7 @@ struct PlainLoop {
 
         // Whatever got through, no non-finite sample reaches the host, and a poisoned state
         // starts over from silence.
-        if (!std::isfinite(engineGuard) || !e.stateIsFinite()) e.recoverFromFault();
+        if (beyond || !e.stateIsFinite()) e.recoverFromFault();
         zeroNonNormal(outL, frames);
         if (outR != outL) zeroNonNormal(outR, frames);
     }

@@ -233,20 +233,55 @@ TEST(HostileInput, BypassedNonFiniteSampleBecomesZero) {
     EXPECT_EQ(out[2], -0.25f);
 }
 
-// Feedback far beyond 1 overflows; the output stays finite, the engine starts over from
-// silence, and sound flows again with the sane setting once its buffers are clear (well
-// within a second).
-TEST(HostileInput, OverflowingFeedbackResetsInsteadOfPoisoning) {
+// Feedback of 2 doubles every echo of an impulse: the echoes are heard up to the last one
+// within the output ceiling, and from the sample where the next would arrive the block is
+// silent (in both formats and every compile, the one that writes straight to the host
+// included); the engine starts over, the ceiling's count and the recoveries go up by one,
+// and sound flows again with a sane setting once its buffers are clear.
+TEST(HostileInput, RunawayFeedbackIsSilencedFromTheFirstSampleBeyondTheCeiling) {
+    for (engine::InstructionSet set : runnableInstructionSets()) {
+        for (bool narrow : {false, true}) {
+            const ForcedInstructionSet forced(set);
+            Rig rig;
+            rig.e.setFeedbackGainTarget(kLeft, 2.0);
+            rig.e.setFeedbackPanTarget(kLeft, 0.0);  // back into the left line
+            rig.settle();
+            const int n = 8192;
+            const Stereo blown = narrow ? rig.run<float>(impulse(n), silence(n), n) : rig.run(impulse(n), silence(n), n);
+            SCOPED_TRACE(testing::Message() << engine::nameOf(set) << (narrow ? " float" : " double"));
+
+            // The echoes: the first, then one per period, each twice the one before.
+            const int first = firstAbove(blown.left, tol::kSilent);
+            ASSERT_GT(first, 0);
+            const int spacing = firstAbove(blown.left, 1.5 * std::fabs(blown.left[first]), first + 1) - first;
+            int k = 0;
+            while (std::fabs(blown.left[first]) * std::pow(2.0, k + 1) <= engine::Engine::kOutputCeiling) ++k;
+            const int lastHeard = first + k * spacing, silencedFrom = lastHeard + spacing;
+            EXPECT_NEAR(blown.left[lastHeard], blown.left[first] * std::pow(2.0, k), 1e-3 * std::pow(2.0, k));
+            // Silence, exactly 0, from that sample on (before it the wet offset is never 0).
+            for (int i = 0; i < n; ++i) ASSERT_EQ(blown.left[i] == 0.0, i >= silencedFrom) << i;
+            for (int i = 0; i < n; ++i) ASSERT_LE(std::fabs(blown.left[i]), engine::Engine::kOutputCeiling) << i;
+            EXPECT_TRUE(rig.e.recovering());
+            EXPECT_EQ(rig.e.faults().recoveries, 1u);
+            EXPECT_EQ(rig.e.faults().ceilingActions, 1u);
+
+            rig.e.setFeedbackGainTarget(kLeft, 0.0);
+            const Stereo after = rig.runLeft(constant(44100, 0.25), 2048);
+            EXPECT_NEAR(after.left.back(), 0.25, 1e-6);
+            EXPECT_EQ(rig.e.faults().recoveries, 1u);
+        }
+    }
+
+    // Bypassed, the host's own signal goes on unchanged while the engine starts over.
     Rig rig;
-    rig.e.setDelayTime(kLeft, 0.0);
     rig.e.setFeedbackGainTarget(kLeft, 2.0);
+    rig.e.setFeedbackPanTarget(kLeft, 0.0);
+    rig.e.setBypass(true);
     rig.settle();
-    const Stereo blown = rig.runLeft(impulse(2048), 2048);
-    for (double v : blown.left) ASSERT_TRUE(std::isfinite(v));
-    for (double v : blown.right) ASSERT_TRUE(std::isfinite(v));
-    rig.e.setFeedbackGainTarget(kLeft, 0.0);
-    const Stereo after = rig.runLeft(constant(44100, 0.25), 2048);
-    EXPECT_NEAR(after.left.back(), 0.25, 1e-6);
+    const Signal in = impulse(8192);
+    EXPECT_EQ(rig.run(in, in, 8192).left, in);
+    EXPECT_EQ(rig.e.faults().recoveries, 1u);
+    EXPECT_EQ(rig.e.faults().ceilingActions, 0u);
 }
 
 // At 192 kHz the buffers hold about 46 MB, milliseconds of work to clear. After an overflow
