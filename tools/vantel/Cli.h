@@ -61,6 +61,7 @@ int runConvert(Args args);
 int runRender(Args args);
 int runBench(Args args, const std::string& self);
 int runStress(Args args);
+int runSweep(Args args);  // vantel stress --sweep
 int runPlot(Args args);
 int runShot(Args args);
 

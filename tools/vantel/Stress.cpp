@@ -225,6 +225,7 @@ constexpr double kDefaultHangSeconds = 10.0;
 }  // namespace
 
 int runStress(Args args) {
+    if (args.flag("--sweep")) return runSweep(std::move(args));
     Options options;
     std::string text;
     if (args.value("--seconds", text)) {
