@@ -43,6 +43,8 @@
 //                                    one state set per channel serves every placement
 #pragma once
 
+#include <emmintrin.h>
+
 #include "EngineTables.h"
 #include "ModulationMath.h"
 
@@ -112,10 +114,15 @@ struct StateVariableFilter {
 
     // The band state within the knee (a value within it is kept bit for bit; not a number
     // stays one, for the overflow guard to see).
-    template <typename V>
-    static V limitBand(V b) {
-        b = b > kBandLimit ? kBandLimit : b;
-        return b < -kBandLimit ? -kBandLimit : b;
+    static double limitBand(double b) {
+        b = kBandLimit < b ? kBandLimit : b;
+        return -kBandLimit > b ? -kBandLimit : b;
+    }
+    // The same for both channels, as the minimum and maximum instructions have it (a select
+    // written out costs a compare and a blend each).
+    using Pair = double __attribute__((vector_size(16)));
+    static Pair limitBand(Pair b) {
+        return Pair(_mm_max_pd(_mm_set1_pd(-kBandLimit), _mm_min_pd(_mm_set1_pd(kBandLimit), __m128d(b))));
     }
 
     // One channel: both passes with the same input, the output is the mean of the two.
@@ -138,7 +145,6 @@ struct StateVariableFilter {
 
     // Both channels side by side: each lane gets exactly the arithmetic of process() above.
     void process(double& xL, double& xR, int type) {
-        using Pair = double __attribute__((vector_size(16)));
         Pair lo = {low[0], low[1]};
         Pair bp = {band[0], band[1]};
         const Pair x = {xL, xR};
