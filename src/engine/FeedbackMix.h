@@ -28,6 +28,27 @@ inline FeedbackInput feedbackInput(const double fb[2], double gainL, double gain
     return {flushDenormal(intoLeft), flushDenormal(intoRight)};
 }
 
+// What is fed back is held below +18 dBFS. At feedback 1 the loop is lossless, so a signal
+// that stays coherent with it grows with every repeat and without end: a drone on one of
+// the comb's frequencies, or noise in a loop whose filter gains above 1 somewhere (a
+// resonant high-pass does, above its cutoff), reaching +60 dBFS within a minute at 20 ms.
+// Up to +12 dBFS (4) a feedback signal passes untouched, so no echo at a sane level
+// changes; beyond, it bends toward 8 as kKnee + (kLimit - kKnee) u / (1 + u) with
+// u = (|v| - kKnee) / (kLimit - kKnee): continuous, with slope 1 at the knee, monotone and
+// odd, so an overdriven loop saturates as a tape loop does instead of running away. With
+// both lines' feedback in one line, a line then takes at most 2 * 8 besides its input.
+struct FeedbackLimit {
+    static constexpr double kKnee = 4.0, kLimit = 8.0;
+
+    static double apply(double v) {
+        const double m = std::fabs(v);
+        if (!(m > kKnee)) return v;  // (not a number stays one, for the overflow guard)
+        const double u = (m - kKnee) / (kLimit - kKnee);
+        return std::copysign(kKnee + (kLimit - kKnee) * u / (1.0 + u), v);
+    }
+
+};
+
 // Gate coefficients: 1 ms attack; release EnvSpeed seconds, at least 30 ms.
 inline double gateAttackFor(double sampleRate) { return 1.0 - std::exp(-1000.0 / sampleRate); }
 inline double gateReleaseFor(double envSpeed, double sampleRate) {

@@ -914,14 +914,24 @@ struct Engine::Chain {
         svf = f;
     }
 
-    // The feedback signals for samples [a, b): what is fed back, with its polarity.
+    // The feedback signals for samples [a, b): what is fed back, with its polarity, held
+    // below the loop's limit. The look for a value beyond the limit's knee rides along; only
+    // then is the run bent.
     static void feedbackSignals(Chunk& io, const double* fedL, const double* fedR, int32_t a, int32_t b,
                                 const BlockSettings& s) {
         const double signL = s.fbSign[kLeft], signR = s.fbSign[kRight];
+        int beyond = 0;
         for (int32_t i = a; i < b; ++i) {
-            io.fbL[i + 1] = fedL[i] * signL;
-            io.fbR[i + 1] = fedR[i] * signR;
+            const double l = fedL[i] * signL, r = fedR[i] * signR;
+            io.fbL[i + 1] = l;
+            io.fbR[i + 1] = r;
+            beyond |= (std::fabs(l) > FeedbackLimit::kKnee) | (std::fabs(r) > FeedbackLimit::kKnee);
         }
+        if (beyond)
+            for (int32_t i = a; i < b; ++i) {
+                io.fbL[i + 1] = FeedbackLimit::apply(io.fbL[i + 1]);
+                io.fbR[i + 1] = FeedbackLimit::apply(io.fbR[i + 1]);
+            }
     }
 
     // Samples [a, b) of one line, block-wise: every output is in the buffer before the run
@@ -1166,8 +1176,8 @@ struct Engine::Chain {
                 io.zL[i] = fedL;
                 io.zR[i] = fedR;
             }
-            io.fbL[i + 1] = fedL * s.fbSign[kLeft];
-            io.fbR[i + 1] = fedR * s.fbSign[kRight];
+            io.fbL[i + 1] = FeedbackLimit::apply(fedL * s.fbSign[kLeft]);
+            io.fbR[i + 1] = FeedbackLimit::apply(fedR * s.fbSign[kRight]);
         }
         e.svf_ = svf;
     }

@@ -99,6 +99,23 @@ TEST(Feedback, FullGainRepeatsForeverAndCrossedPansPingPong) {
     }
 }
 
+// At full gain the loop is lossless: a steady input of 1 adds 1 with every repeat, as long
+// as what is fed back stays within +12 dBFS (4). Beyond, the loop's limit bends it towards 8,
+// so the line settles where y - 1 = 4 + 4u / (1 + u), u = (y - 4) / 4: at y = 4 + (1 + sqrt 17) / 2.
+TEST(Feedback, FullGainLoopFedForeverSettlesBelowItsLimit) {
+    Rig rig;
+    rig.e.setFeedbackGainTarget(kLeft, 1.0);
+    rig.e.setFeedbackPanTarget(kLeft, 0.0);
+    rig.settle();
+    const int d = 441, first = d + rig.lookAhead();
+    const Stereo out = rig.runLeft(constant(10 * 44100, 1.0));
+    for (int k = 0; k < 5; ++k) EXPECT_NEAR(out.left[first + k * (d + 1) + d / 2], k + 1.0, tol::kExact) << "repeat " << k;
+    EXPECT_GT(out.left[first + 5 * (d + 1) + d / 2], 5.0);
+    EXPECT_LT(out.left[first + 5 * (d + 1) + d / 2], 6.0);
+    EXPECT_NEAR(out.left.back(), 4.0 + (1.0 + std::sqrt(17.0)) / 2.0, 1e-9);
+    EXPECT_LT(*std::max_element(out.left.begin(), out.left.end()), 4.0 + (1.0 + std::sqrt(17.0)) / 2.0 + 1e-9);
+}
+
 TEST(Feedback, FeedbackInversionAlternatesWhileEchoInversionFlipsOnlyWhatIsHeard) {
     Rig rig;
     for (int side : {kLeft, kRight}) rig.e.setFeedbackGainTarget(side, 1.0);

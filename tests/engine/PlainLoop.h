@@ -232,8 +232,8 @@ struct PlainLoop {
                     fedR = zR;
                 }
             }
-            e.fb_[kLeft] = fedL * s.fbSign[kLeft];
-            e.fb_[kRight] = fedR * s.fbSign[kRight];
+            e.fb_[kLeft] = FeedbackLimit::apply(fedL * s.fbSign[kLeft]);
+            e.fb_[kRight] = FeedbackLimit::apply(fedR * s.fbSign[kRight]);
 
             // Look-ahead: what is heard leaves 1 ms after the gate saw it.
             e.lookAhead_.exchange(heardL, heardR);
