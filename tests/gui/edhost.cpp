@@ -32,6 +32,10 @@
 //   reopen                OPENED <1|0> child=<xid>
 //   second                SECOND child=<xid> window=<xid>  (a second instance, own window)
 //   stats                 STATS maxidle=<ms> idles=<count> xerrors=<host X errors>
+//   key C V M | keyup C V M
+//                         KEY <answer> | KEYUP <answer>  (effEditKeyDown/Up: index C, value V,
+//                         opt M; numbers, 0x.. allowed)
+//   grabclip              GRABBED  (the host window owns the CLIPBOARD and never answers for it)
 //   quit                  QUIT children=<left> errors=<host X errors>, then exit
 // "@2 " before a command addresses the second instance and its window. Comparisons retry
 // for half a second (idling as usual) while pixels differ, so a drawing still on its way
@@ -482,6 +486,29 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         if (in.editorOpen) return "ERR the editor is open";
         bool opened = openEditor(in);
         return "OPENED " + std::to_string(opened ? 1 : 0) + " child=" + std::to_string(display_.firstChild(in.window));
+    }
+    if (name == "key" || name == "keyup") {
+        std::string character;
+        int virt, modifiers;
+        if (!(args >> character >> virt >> modifiers)) return "ERR usage: " + name + " CHAR VIRT MODS";
+        const VstInt32 index = static_cast<VstInt32>(std::strtol(character.c_str(), nullptr, 0));
+        const VstIntPtr used = p.dispatch(name == "key" ? effEditKeyDown : effEditKeyUp, index, virt, nullptr,
+                                          static_cast<float>(modifiers));
+        return (name == "key" ? "KEY " : "KEYUP ") + std::to_string(used);
+    }
+    if (name == "grabclip") {
+        // The events that ask for it are read and dropped by every sync: no answer ever.
+        xcb_connection_t* c = display_.connection();
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr);
+        if (!atom) return "ERR no CLIPBOARD atom";
+        xcb_set_selection_owner(c, in.window, atom->atom, XCB_CURRENT_TIME);
+        xcb_get_selection_owner_reply_t* owner =
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+        const bool ours = owner && owner->owner == in.window;
+        free(owner);
+        free(atom);
+        display_.sync();
+        return ours ? "GRABBED" : "ERR not the owner";
     }
     if (name == "stats") {
         std::snprintf(text, sizeof text, "STATS maxidle=%.1f idles=%d xerrors=%d", in.maxIdleMs, in.idles,
