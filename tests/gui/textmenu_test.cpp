@@ -40,6 +40,13 @@ TEST_F(TextEdit, TypingEditingKeysAndReturnCommitOnce) {
     EXPECT_EQ(screen->focusReturns, 0);
     frame->idle();
     EXPECT_EQ(screen->focusReturns, 1);
+    // Taken out of the frame while editing: nothing committed, the focus given back.
+    screen->click(300, kFieldY);
+    screen->type("zz");
+    frame->removeView(edit);
+    frame->idle();
+    EXPECT_EQ(screen->focusReturns, 2);
+    EXPECT_EQ(log.count("changed 98"), 1u);
 }
 
 TEST_F(TextEdit, TheFirstClickSelectsAllSoThatTypingReplacesIt) {

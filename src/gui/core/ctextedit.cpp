@@ -210,6 +210,11 @@ void CTextEdit::looseFocus() {
         commit();
 }
 
+bool CTextEdit::removed(CFrame* parent) {
+    stopEditing();
+    return CParamDisplay::removed(parent);
+}
+
 void CTextEdit::cancelEdit() {
     if (!editing) return;
     reverting = true;

@@ -57,6 +57,8 @@ public:
     // With kDoubleClickStyle a single click must not start editing.
     bool wantsFocus() const override { return !(style & kDoubleClickStyle) && CView::wantsFocus(); }
     void looseFocus() override;
+    // Taken out of the frame while editing: the edit ends unsaved and the focus goes back.
+    bool removed(CFrame* parent) override;
     bool isTypeOf(const char* name) const override;
 
 protected:
