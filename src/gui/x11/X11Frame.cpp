@@ -488,7 +488,8 @@ void X11Frame::focus(xcb_window_t target) {
     }
     // Checked, and its answer dropped unread: a window given the focus back may have gone
     // meanwhile, and that error is nobody's concern.
-    const xcb_void_cookie_t request = xcb_set_input_focus_checked(conn, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
+    const xcb_void_cookie_t request =
+        xcb_set_input_focus_checked(conn, XCB_INPUT_FOCUS_PARENT, target, XCB_CURRENT_TIME);
     xcb_discard_reply(conn, request.sequence);
     xcb_flush(conn);
 }
