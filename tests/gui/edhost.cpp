@@ -32,6 +32,12 @@
 //   reopen                OPENED <1|0> child=<xid>
 //   second                SECOND child=<xid> window=<xid>  (a second instance, own window)
 //   stats                 STATS maxidle=<ms> idles=<count> xerrors=<host X errors>
+//   key C V M | keyup C V M
+//                         KEY <answer> | KEYUP <answer>  (effEditKeyDown/Up: index C, value V,
+//                         opt M; numbers, 0x.. allowed)
+//   grabclip              GRABBED  (the host window owns the CLIPBOARD and never answers for it)
+//   level3 KEY KEYSYM     LEVEL3  (the third level, as AltGr reaches it, of the key whose first
+//                         keysym is KEY becomes KEYSYM)
 //   quit                  QUIT children=<left> errors=<host X errors>, then exit
 // "@2 " before a command addresses the second instance and its window. Comparisons retry
 // for half a second (idling as usual) while pixels differ, so a drawing still on its way
@@ -482,6 +488,55 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         if (in.editorOpen) return "ERR the editor is open";
         bool opened = openEditor(in);
         return "OPENED " + std::to_string(opened ? 1 : 0) + " child=" + std::to_string(display_.firstChild(in.window));
+    }
+    if (name == "key" || name == "keyup") {
+        std::string character;
+        int virt, modifiers;
+        if (!(args >> character >> virt >> modifiers)) return "ERR usage: " + name + " CHAR VIRT MODS";
+        const VstInt32 index = static_cast<VstInt32>(std::strtol(character.c_str(), nullptr, 0));
+        const VstIntPtr used = p.dispatch(name == "key" ? effEditKeyDown : effEditKeyUp, index, virt, nullptr,
+                                          static_cast<float>(modifiers));
+        return (name == "key" ? "KEY " : "KEYUP ") + std::to_string(used);
+    }
+    if (name == "grabclip") {
+        // The events that ask for it are read and dropped by every sync: no answer ever.
+        xcb_connection_t* c = display_.connection();
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr);
+        if (!atom) return "ERR no CLIPBOARD atom";
+        xcb_set_selection_owner(c, in.window, atom->atom, XCB_CURRENT_TIME);
+        xcb_get_selection_owner_reply_t* owner =
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+        const bool ours = owner && owner->owner == in.window;
+        free(owner);
+        free(atom);
+        display_.sync();
+        return ours ? "GRABBED" : "ERR not the owner";
+    }
+    if (name == "level3") {
+        std::string key, sym;
+        if (!(args >> key >> sym)) return "ERR usage: level3 KEY KEYSYM";
+        const auto first = static_cast<xcb_keysym_t>(std::strtoul(key.c_str(), nullptr, 0));
+        xcb_connection_t* c = display_.connection();
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+            c, xcb_get_keyboard_mapping(c, setup->min_keycode, static_cast<uint8_t>(count)), nullptr);
+        const int per = map ? map->keysyms_per_keycode : 0;
+        const xcb_keysym_t* all = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
+        int found = -1;
+        for (int k = 0; per >= 6 && k < count && found < 0; ++k)
+            if (all[k * per] == first) found = k;
+        if (found < 0) {
+            free(map);
+            return "ERR no such key";
+        }
+        std::vector<xcb_keysym_t> syms(all + found * per, all + (found + 1) * per);
+        free(map);
+        syms[4] = syms[5] = static_cast<xcb_keysym_t>(std::strtoul(sym.c_str(), nullptr, 0));
+        xcb_change_keyboard_mapping(c, 1, static_cast<xcb_keycode_t>(setup->min_keycode + found),
+                                    static_cast<uint8_t>(per), syms.data());
+        display_.sync();
+        return "LEVEL3";
     }
     if (name == "stats") {
         std::snprintf(text, sizeof text, "STATS maxidle=%.1f idles=%d xerrors=%d", in.maxIdleMs, in.idles,

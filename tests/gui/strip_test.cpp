@@ -178,6 +178,41 @@ TEST_F(Strip, ProgramsFromTheMenuTheRockerAndTheNameField) {
     }
 }
 
+TEST_F(Strip, TheHostsKeysGoToTheNameFieldAndTheMenuAndOtherwiseStayTheHosts) {
+    auto key = [&](int32_t character, int virt = 0) {
+        return fx->dispatcher(fx, effEditKeyDown, character, virt, nullptr, 0);
+    };
+    // Nothing being edited: no key is the editor's (the space bar is the host's transport).
+    for (auto [c, v] : {std::pair{' ', 0}, {0, VKEY_ESCAPE}, {0, VKEY_RETURN}, {'a', 0}, {0, VKEY_DOWN}})
+        EXPECT_EQ(key(c, v), 0) << c << " " << v;
+    // Keys as a Linux host forwards them: the focus option is off (fresh settings), so they
+    // come only through effEditKeyDown; the field takes what it uses.
+    ASSERT_FALSE(editor->getMyFrame()->getKeepFocus());
+    click(98);
+    for (char c : std::string("My Patch")) EXPECT_EQ(key(c), 1);
+    EXPECT_EQ(key(0, VKEY_F1), 0);
+    EXPECT_EQ(key(0, VKEY_RETURN), 1);
+    idle();
+    EXPECT_EQ(name(0), "My Patch");
+    EXPECT_EQ(key(' '), 0);
+    // The menu: Escape closes it; Down and Return choose the entry below the current one.
+    click(110);
+    ASSERT_TRUE(strip->menu()->isPopupOpen());
+    EXPECT_EQ(key(0, VKEY_ESCAPE), 1);
+    EXPECT_FALSE(strip->menu()->isPopupOpen());
+    idle();
+    click(110);
+    EXPECT_EQ(key(0, VKEY_DOWN), 1);
+    EXPECT_EQ(key(0, VKEY_RETURN), 1);
+    idle();
+    EXPECT_EQ(current(), 1);
+    EXPECT_EQ(key(0, VKEY_ESCAPE), 0);
+    // Each borrowed the keyboard focus while it was active and gave it back afterwards.
+    EXPECT_EQ(screen->focusBorrows, 3);
+    EXPECT_EQ(screen->focusReturns, 3);
+    EXPECT_EQ(screen->focusRequests, 0);
+}
+
 TEST_F(Strip, DefaultsTakeADoubleClickAndMemosASingleOne) {
     const struct {
         int tag;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "keys.h"
+
 namespace VSTGUI {
 
 // ---------------------------------------------------------------- platform factory
@@ -196,6 +198,10 @@ void CFrame::idle() {
     }
     if (!closed) fireTimers();
     if (!closed) pollTasks();
+    if (!closed && focusReturnPending) {
+        focusReturnPending = false;
+        if (focusBorrows == 0 && platform) platform->returnKeyboardFocus();
+    }
     if (!closed) redrawDirty();
     inIdle = false;
 }
@@ -277,7 +283,28 @@ void CFrame::endEdit(int32_t index) {
 }
 
 void CFrame::takeKeyboardFocus() {
+    focusReturnPending = false;
     if (platform) platform->takeKeyboardFocus();
+}
+
+void CFrame::borrowKeyboardFocus() {
+    if (focusBorrows++ > 0) return;
+    if (focusReturnPending)
+        focusReturnPending = false;  // still ours from the borrow just ended
+    else if (platform)
+        platform->borrowKeyboardFocus();
+}
+
+void CFrame::returnKeyboardFocus() {
+    if (focusBorrows > 0 && --focusBorrows == 0) focusReturnPending = true;
+}
+
+void CFrame::setClipboard(ClipboardKind kind, const std::string& utf8) {
+    if (platform) platform->setClipboard(kind, utf8);
+}
+
+void CFrame::requestClipboard(ClipboardKind kind, ClipboardReceiver receive) {
+    if (platform) platform->requestClipboard(kind, std::move(receive));
 }
 
 // ---------------------------------------------------------------- timers and tasks
@@ -343,6 +370,7 @@ void CFrame::rawPress(int button, uint32_t xstate, const CPoint& whereIn, uint32
     if (closed) return;
     CPoint where = whereIn;
     mouseLocation = where;
+    syncModifiers(xstate);
     bool horizontal = false;
     int direction = input::wheelDirection(button, horizontal);
     int32_t mods = input::modifiers(xstate);
@@ -366,6 +394,7 @@ void CFrame::rawRelease(int button, uint32_t xstate, const CPoint& whereIn, uint
     if (closed) return;
     bool horizontal = false;
     if (input::wheelDirection(button, horizontal) != 0) return;  // wheel "releases" carry nothing
+    syncModifiers(xstate);
     CPoint where = whereIn;
     mouseLocation = where;
     if (isInputBlocked()) return;
@@ -377,6 +406,7 @@ void CFrame::rawMove(uint32_t xstate, const CPoint& whereIn, uint32_t) {
     if (closed) return;
     CPoint where = whereIn;
     mouseLocation = where;
+    syncModifiers(xstate);
     if (isInputBlocked()) return;
     platformOnMouseMoved(where, CButtonState(input::heldButtons(xstate) | input::modifiers(xstate)));
 }
@@ -521,24 +551,72 @@ void CFrame::clearHover(const CButtonState& buttons) {
     }
 }
 
-int32_t CFrame::onKeyDown(VstKeyCode& key) {
-    if (closed || isInputBlocked()) return -1;
-    if (CView* modal = modalView) {
-        CBaseObjectGuard guard(modal);
-        return modal->onKeyDown(key);
+bool CFrame::trackModifierKey(const VstKeyCode& key, bool down) {
+    unsigned char bit = 0;
+    switch (key.virt) {
+        case VKEY_SHIFT: bit = MODIFIER_SHIFT; break;
+        case VKEY_CONTROL: bit = MODIFIER_CONTROL; break;
+        case VKEY_ALT: bit = MODIFIER_ALTERNATE; break;
+        default: return false;
     }
-    if (CView* focus = focusView) {
-        CBaseObjectGuard guard(focus);
-        return focus->onKeyDown(key);
-    }
-    return -1;
+    heldModifiers = down ? (heldModifiers | bit) : (heldModifiers & ~bit);
+    return true;
 }
 
-int32_t CFrame::onKeyUp(VstKeyCode& key) {
+void CFrame::syncModifiers(uint32_t xstate) {
+    heldModifiers = 0;
+    if (xstate & kXShiftMask) heldModifiers |= MODIFIER_SHIFT;
+    if (xstate & kXControlMask) heldModifiers |= MODIFIER_CONTROL;
+    if (xstate & kXMod1Mask) heldModifiers |= MODIFIER_ALTERNATE;
+}
+
+VstKeyCode CFrame::translatedKey(const VstKeyCode& in, bool down) {
+    VstKeyCode key = in;
+    key.modifier = static_cast<unsigned char>(key.modifier | heldModifiers);
+    if (key.virt == VKEY_SPACE) key.character = ' ';
+    const int32_t dead = pendingDeadKey;
+    if (down) pendingDeadKey = 0;
+    if (key.virt != 0 && key.virt != VKEY_SPACE) {
+        key.character = 0;
+        return key;
+    }
+    key.character = static_cast<VstInt32>(keys::codePoint(key.character));
+    if (down && dead && key.character && !keys::isShortcut(key)) {
+        // A dead key and the key after it type one character: the accented letter, or the
+        // plain one when they do not combine (as a desktop input method does).
+        if (const uint32_t combined = keys::compose(dead, static_cast<uint32_t>(key.character))) {
+            key.character = static_cast<VstInt32>(combined);
+            key.virt = 0;
+        }
+    }
+    return key;
+}
+
+int32_t CFrame::onKeyDown(VstKeyCode& keyIn) {
     if (closed || isInputBlocked()) return -1;
-    if (modalView) return modalView->onKeyUp(key);
-    if (focusView) return focusView->onKeyUp(key);
-    return -1;
+    if (trackModifierKey(keyIn, true)) return -1;  // remembered, but not used
+    CView* target = modalView ? modalView : focusView;
+    if (!target) {
+        pendingDeadKey = 0;
+        return -1;
+    }
+    if (keyIn.virt == 0 && keys::isDeadKey(keyIn.character)) {
+        pendingDeadKey = keyIn.character;
+        return 1;
+    }
+    VstKeyCode key = translatedKey(keyIn, true);
+    CBaseObjectGuard guard(target);
+    return target->onKeyDown(key);
+}
+
+int32_t CFrame::onKeyUp(VstKeyCode& keyIn) {
+    if (closed || isInputBlocked()) return -1;
+    if (trackModifierKey(keyIn, false)) return -1;
+    CView* target = modalView ? modalView : focusView;
+    if (!target || (keyIn.virt == 0 && keys::isDeadKey(keyIn.character))) return -1;
+    VstKeyCode key = translatedKey(keyIn, false);
+    CBaseObjectGuard guard(target);
+    return target->onKeyUp(key);
 }
 
 bool CFrame::isTypeOf(const char* name) const {

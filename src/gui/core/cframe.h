@@ -102,7 +102,18 @@ public:
     void beginEdit(int32_t index);
     void endEdit(int32_t index);
 
+    // The keyboard focus for good (the keep-focus option).
     void takeKeyboardFocus();
+    // The keyboard focus while a text is edited or a menu is open, which need keys whatever
+    // the option says. Borrows nest; once the last one is returned the focus goes back at
+    // the next idle, so that one edit ending and another starting in the same click do not
+    // move it back and forth.
+    void borrowKeyboardFocus();
+    void returnKeyboardFocus();
+
+    // The desktop's clipboard (nothing without a platform window).
+    void setClipboard(ClipboardKind kind, const std::string& utf8);
+    void requestClipboard(ClipboardKind kind, ClipboardReceiver receive);
 
     // Timers and tasks (used by CVSTGUITimer and the dialogs).
     void addTask(CFrameTask* task);  // takes a reference
@@ -114,9 +125,17 @@ public:
     void rawRelease(int button, uint32_t xstate, const CPoint& where, uint32_t time);
     void rawMove(uint32_t xstate, const CPoint& where, uint32_t time);
     void rawLeave();
-    // Keys from the window or from the host (effEditKeyDown); 1 handled, -1 not.
+    // Keys from the window or from the host (effEditKeyDown), one path for both: 1 when
+    // the modal view or the focus view used the key, -1 otherwise (the host's key then).
+    // The views get the character as a code point (see keys.h), a dead key already
+    // combined with the key after it, and the modifiers held: those the key carries and
+    // those the host reported as keys of their own (Linux hosts send Shift, Ctrl and Alt as
+    // VKEY_SHIFT/CONTROL/ALT and leave the modifier bits empty).
     int32_t onKeyDown(VstKeyCode& key) override;
     int32_t onKeyUp(VstKeyCode& key) override;
+    // The modifiers an X event says are held (pointer and key events carry them): they
+    // replace what the host's modifier keys left behind, which a lost key-up could leave stale.
+    void syncModifiers(uint32_t xstate);
 
     // Translated events. The base implementations dispatch as described on each.
     virtual CMouseEventResult platformOnMouseDown(CPoint& where, const CButtonState& buttons);
@@ -147,6 +166,8 @@ private:
     void checkMouseViews(CPoint& where, const CButtonState& buttons);
     void clearHover(const CButtonState& buttons);
     CView* topmostAt(const CPoint& where, const CButtonState& buttons) const;
+    bool trackModifierKey(const VstKeyCode& key, bool down);
+    VstKeyCode translatedKey(const VstKeyCode& key, bool down);
 
     VSTGUIEditorInterface* editor;
     IPlatformFrame* platform = nullptr;
@@ -162,6 +183,10 @@ private:
     CPoint mouseLocation{-1, -1};
     DoubleClickDetector doubleClick;
     IPlatformFrame* retiredPlatform = nullptr;
+    int32_t focusBorrows = 0;
+    bool focusReturnPending = false;
+    unsigned char heldModifiers = 0;  // VST modifier bits
+    int32_t pendingDeadKey = 0;
     bool pumping = false;
     bool inIdle = false;
     bool closed = false;

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "cframe.h"
+#include "keys.h"
+#include "utf8.h"
 
 namespace VSTGUI {
 
@@ -69,24 +71,57 @@ public:
     }
 
     CMouseEventResult onMouseMoved(CPoint& where, const CButtonState&) override {
-        int32_t index = indexAt(where);
-        if (index != hover) {
-            hover = index;
-            setDirty();
-        }
+        setHover(indexAt(where));
         return kMouseEventHandled;
     }
 
+    // Escape cancels, Return chooses the highlighted entry, the arrows move the highlight
+    // (Left and Right by a column), a letter moves it to the next entry that starts with
+    // it. Other keys are not the menu's.
     int32_t onKeyDown(VstKeyCode& key) override {
-        if (key.virt == VKEY_ESCAPE) {
-            menu->popupClosed(-1);
-            return 1;
+        if (keys::isShortcut(key)) return -1;
+        const int32_t n = menu->getNbEntries();
+        int32_t next = hover;
+        switch (key.virt) {
+            case VKEY_ESCAPE: menu->popupClosed(-1); return 1;
+            case VKEY_RETURN:
+            case VKEY_ENTER: menu->popupClosed(hover); return 1;
+            case VKEY_UP: next = hover > 0 ? hover - 1 : 0; break;
+            case VKEY_DOWN: next = hover < n - 1 ? hover + 1 : n - 1; break;
+            case VKEY_LEFT: next = hover >= rows ? hover - rows : hover; break;
+            case VKEY_RIGHT: next = hover >= 0 && hover + rows < n ? hover + rows : hover; break;
+            case VKEY_HOME: next = 0; break;
+            case VKEY_END: next = n - 1; break;
+            case 0:
+                next = nextStartingWith(static_cast<uint32_t>(key.character));
+                if (next < 0) return -1;
+                break;
+            default: return -1;
         }
-        if ((key.virt == VKEY_RETURN || key.virt == VKEY_ENTER) && hover >= 0) {
-            menu->popupClosed(hover);
-            return 1;
+        setHover(next);
+        return 1;
+    }
+
+    // The first entry after the highlighted one (round the end) whose title starts with the
+    // character; letters match either case.
+    int32_t nextStartingWith(uint32_t character) const {
+        if (character == 0) return -1;
+        auto fold = [](uint32_t c) { return c < 0x80 && c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        const std::string typed = utf8::encode(fold(character));
+        const int32_t n = menu->getNbEntries();
+        for (int32_t step = 1; step <= n; ++step) {
+            const int32_t i = ((hover < 0 ? -1 : hover) + step) % n;
+            std::string title = utf8::valid(menu->getEntry(i)->getTitle());
+            if (!title.empty()) title[0] = static_cast<char>(fold(static_cast<unsigned char>(title[0])));
+            if (title.compare(0, typed.size(), typed) == 0) return i;
         }
-        return 1;  // the popup is modal: keys go nowhere else
+        return -1;
+    }
+
+    void setHover(int32_t index) {
+        if (index == hover) return;
+        hover = index;
+        setDirty();
     }
 
     int32_t getHover() const { return hover; }
@@ -175,7 +210,11 @@ bool COptionMenu::popup() {
         view->forget();
         return false;
     }
+    // Keys choose, move and cancel as well (Escape above all), so the menu needs them
+    // while it is open whatever the keep-focus option says; it starts on the current entry.
+    view->setHover(currentIndex);
     popupView = view;
+    parentFrame->borrowKeyboardFocus();
     return true;
 }
 
@@ -185,6 +224,7 @@ void COptionMenu::popupClosed(int32_t chosen) {
     popupView = nullptr;
     CBaseObjectGuard guard(view);
     if (parentFrame && parentFrame->getModalView() == view) parentFrame->setModalView(nullptr);
+    if (parentFrame) parentFrame->returnKeyboardFocus();
     view->forget();  // the frame's reference
     if (chosen >= 0) {
         setCurrent(chosen);

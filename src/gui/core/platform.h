@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "vstguibase.h"
 
@@ -11,6 +13,11 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace VSTGUI {
 
 class CFrame;
+
+// The desktop's clipboard, and the X11 "primary selection" (the text last selected, which a
+// middle click pastes); platforms without one treat it as a clipboard of their own.
+enum class ClipboardKind { Clipboard, Selection };
+using ClipboardReceiver = std::function<void(const std::string& utf8)>;
 
 class IPlatformFrame {
 public:
@@ -21,8 +28,26 @@ public:
     virtual void present(cairo_surface_t* backBuffer, const CRect& rect) = 0;
     // Milliseconds of a monotonic clock, wrapping like GetTickCount.
     virtual uint32_t getTicks() = 0;
-    // Gives the keyboard focus to the frame's own window.
+    // Gives the keyboard focus to the frame's own window, for good: nothing is handed back.
     virtual void takeKeyboardFocus() = 0;
+    // Gives the keyboard focus to the frame's window while something in it is being edited:
+    // `returnKeyboardFocus` hands it back to the window that had it, unless the focus was
+    // taken for good meanwhile or has moved on elsewhere.
+    virtual void borrowKeyboardFocus() { takeKeyboardFocus(); }
+    virtual void returnKeyboardFocus() {}
+    // The clipboard. `setClipboard` makes `utf8` what a paste anywhere gets (the window
+    // serves it for as long as it owns the clipboard). `requestClipboard` asks for the
+    // text and hands it to `receive` once, at once or from a later pump: an empty text when
+    // the clipboard holds none, its owner does not answer in time, or a newer request
+    // replaced this one. (A platform that closes drops what is pending unanswered.)
+    virtual void setClipboard(ClipboardKind kind, const std::string& utf8) {
+        (void)kind;
+        (void)utf8;
+    }
+    virtual void requestClipboard(ClipboardKind kind, ClipboardReceiver receive) {
+        (void)kind;
+        (void)receive;
+    }
     // The native window (an X window id), or null.
     virtual void* getNativeHandle() const = 0;
 };

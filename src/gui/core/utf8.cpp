@@ -90,6 +90,21 @@ std::string fitted(const std::string& text, size_t maxBytes) {
     return text.substr(0, end);
 }
 
+std::string withoutControls(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const size_t n = next(text, i);
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const bool c0 = lead < 0x20 || lead == 0x7f;
+        const bool c1 = lead == 0xc2 && n - i == 2 && static_cast<unsigned char>(text[i + 1]) < 0xa0;
+        const bool separator =
+            text.compare(i, n - i, "\xe2\x80\xa8") == 0 || text.compare(i, n - i, "\xe2\x80\xa9") == 0;
+        if (!c0 && !c1 && !separator) out.append(text, i, n - i);
+        i = n;
+    }
+    return out;
+}
+
 uint32_t codePointOfByte(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : byte; }
 
 std::string encode(uint32_t cp) {

@@ -33,6 +33,10 @@ std::string fitted(const std::string& text, size_t maxBytes);
 // The character that a byte outside valid UTF-8 stands for.
 uint32_t codePointOfByte(unsigned char byte);
 
+// Valid UTF-8 without line breaks and other control characters (C0, DEL, C1, U+2028/2029),
+// as one line of text must be.
+std::string withoutControls(const std::string& validText);
+
 // One code point as UTF-8 (nothing for code points UTF-8 cannot carry).
 std::string encode(uint32_t codePoint);
 

@@ -25,6 +25,26 @@ OffscreenFrame* OffscreenFrame::of(CFrame* frame) {
     return frame ? dynamic_cast<OffscreenFrame*>(frame->getPlatformFrame()) : nullptr;
 }
 
+std::string& OffscreenFrame::clipboard(ClipboardKind kind) {
+    static std::string texts[2];
+    return texts[kind == ClipboardKind::Clipboard ? 0 : 1];
+}
+
+void OffscreenFrame::setClipboard(ClipboardKind kind, const std::string& utf8) { clipboard(kind) = utf8; }
+
+void OffscreenFrame::requestClipboard(ClipboardKind kind, ClipboardReceiver receive) {
+    if (pending) pending(std::string());
+    pendingKind = kind;
+    pending = std::move(receive);
+}
+
+void OffscreenFrame::pump() {
+    if (!pending) return;
+    ClipboardReceiver receive = std::move(pending);
+    pending = nullptr;
+    receive(clipboardSilent ? std::string() : clipboard(pendingKind));
+}
+
 void OffscreenFrame::present(cairo_surface_t*, const CRect& rect) { presented.push_back(rect); }
 
 void OffscreenFrame::press(CCoord x, CCoord y, int button, uint32_t mods) {
@@ -61,6 +81,11 @@ void OffscreenFrame::wheel(CCoord x, CCoord y, int notches, uint32_t mods) {
 int32_t OffscreenFrame::key(int32_t character, unsigned char virt, unsigned char modifier) {
     VstKeyCode code{character, virt, modifier};
     return frame->onKeyDown(code);
+}
+
+int32_t OffscreenFrame::keyUp(int32_t character, unsigned char virt, unsigned char modifier) {
+    VstKeyCode code{character, virt, modifier};
+    return frame->onKeyUp(code);
 }
 
 int32_t OffscreenFrame::type(const char* text) {

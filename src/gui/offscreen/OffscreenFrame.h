@@ -1,6 +1,7 @@
 // A platform without a window, for tests: a clock the test sets, injected input that goes
-// through the same translation as X11's, counted focus requests, the list of rectangles
-// presented, and pixel and PNG access to the back buffer.
+// through the same translation as X11's, counted focus requests, a clipboard shared by all
+// offscreen frames (answered at the next pump, as X11 answers, or never if a test says so),
+// the list of rectangles presented, and pixel and PNG access to the back buffer.
 #pragma once
 
 #include <string>
@@ -20,10 +21,14 @@ public:
     static void uninstall();
     static OffscreenFrame* of(CFrame* frame);
 
-    void pump() override {}
+    void pump() override;
     void present(cairo_surface_t* backBuffer, const CRect& rect) override;
     uint32_t getTicks() override { return ticks; }
     void takeKeyboardFocus() override { ++focusRequests; }
+    void borrowKeyboardFocus() override { ++focusBorrows; }
+    void returnKeyboardFocus() override { ++focusReturns; }
+    void setClipboard(ClipboardKind kind, const std::string& utf8) override;
+    void requestClipboard(ClipboardKind kind, ClipboardReceiver receive) override;
     void* getNativeHandle() const override { return parent; }
 
     // Clock.
@@ -40,6 +45,7 @@ public:
     void wheel(CCoord x, CCoord y, int notches, uint32_t mods = 0);
     void leave() { frame->rawLeave(); }
     int32_t key(int32_t character, unsigned char virt = 0, unsigned char modifier = 0);
+    int32_t keyUp(int32_t character, unsigned char virt = 0, unsigned char modifier = 0);
     int32_t type(const char* text);
 
     // Output.
@@ -48,12 +54,21 @@ public:
 
     std::vector<CRect> presented;
     int focusRequests = 0;
+    int focusBorrows = 0;
+    int focusReturns = 0;
+
+    // The clipboard and the primary selection, as another program would find them.
+    static std::string& clipboard(ClipboardKind kind);
+    // While set, requests bring nothing (an owner that never replies, until given up).
+    bool clipboardSilent = false;
 
 private:
     CFrame* frame;
     void* parent;
     uint32_t ticks = 1000;
     uint32_t held = 0;
+    ClipboardKind pendingKind = ClipboardKind::Clipboard;
+    ClipboardReceiver pending;
 };
 
 }  // namespace VSTGUI
