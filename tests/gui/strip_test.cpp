@@ -1,17 +1,20 @@
-// The preset strip inside the whole effect, driven as a user drives it: clicks, double
-// clicks, typing and the file dialogs on an offscreen window, with the effect's state, the
-// host's callbacks and the user's settings folder checked after each step.
+// The preset strip inside the whole effect, loaded by the test host and driven as a user
+// drives it: clicks, double clicks, typing and the file dialogs on an offscreen window, with
+// the effect's state, the host's callbacks and the user's settings folder checked after
+// each step.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "Editor.h"
 #include "GuiTest.h"
 #include "MyFrame.h"
 #include "layout.h"
+#include "TestHost.h"
 #include "../../src/host/QEL.h"
 #include "../../src/presets/ControllerNames.h"
 #include "../../src/presets/settings/PresetCommands.h"
@@ -20,14 +23,10 @@ using namespace guitest;
 
 namespace {
 
-struct HostCall {
-    VstInt32 opcode, index;
-};
-std::vector<HostCall> gCalls;
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float) {
-    gCalls.push_back({opcode, index});
-    return opcode == audioMasterVersion ? 2400 : 0;
+// The effect linked into this program, reached as a host reaches a module's entry point.
+AEffect* linkedEffect(audioMasterCallback audioMaster) {
+    AudioEffect* effect = createEffectInstance(audioMaster);
+    return effect ? effect->getAeffect() : nullptr;
 }
 
 // The file dialog as a test scripts it: it answers at the first poll with the next path
@@ -63,13 +62,15 @@ protected:
         setenv("XDG_CONFIG_HOME", root.c_str(), 1);
         OffscreenFrame::install();
         CNewFileSelector::setRunner(&dialogs);
-        gCalls.clear();
-        effect = createEffectInstance(hostCallback);
-        fx = effect->getAeffect();
+        plugin = host.adopt(&linkedEffect, "the linked effect");
+        plugin->activate(44100.0f, 512);
+        fx = plugin->effect();
+        effect = static_cast<AudioEffect*>(fx->object);
         open();
+        host.clearCalls();
     }
     void TearDown() override {
-        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
+        plugin.reset();
         CNewFileSelector::setRunner(nullptr);
         OffscreenFrame::uninstall();
         std::system(("rm -rf '" + root + "'").c_str());
@@ -86,8 +87,13 @@ protected:
         fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
     }
     static CPoint centre(int tag) {
+        auto middle = [](const layout::Control& c) {
+            return CPoint(std::floor((c.left + c.right) / 2), std::floor((c.top + c.bottom) / 2));
+        };
         for (const auto& c : layout::kStrip)
-            if (c.tag == tag) return CPoint(std::floor((c.left + c.right) / 2), std::floor((c.top + c.bottom) / 2));
+            if (c.tag == tag) return middle(c);
+        for (const auto& c : layout::kPanel)  // the link button
+            if (c.tag == tag) return middle(c);
         return CPoint(-1, -1);
     }
     // A click on a strip control; `clicks` 2 makes a double click.
@@ -111,6 +117,8 @@ protected:
 
     std::string root;
     ScriptedDialogs dialogs;
+    testhost::TestHost host;
+    std::unique_ptr<testhost::Plugin> plugin;
     AudioEffect* effect = nullptr;
     AEffect* fx = nullptr;
     Editor* editor = nullptr;
@@ -137,7 +145,7 @@ TEST_F(Strip, ProgramsFromTheMenuTheRockerAndTheNameField) {
     EXPECT_STREQ(strip->nameField()->getText(), "Exosphere");
     EXPECT_STREQ(strip->menu()->getEntry(12)->getTitle(), "Exosphere");
     EXPECT_EQ(strip->menu()->getCurrentIndex(), 12);
-    EXPECT_TRUE(std::any_of(gCalls.begin(), gCalls.end(), [](const HostCall& c) { return c.opcode == audioMasterUpdateDisplay; }));
+    EXPECT_GT(host.count(audioMasterUpdateDisplay), 0u);
 
     // The rocker steps once per press, on the press, and stops at both ends.
     const CPoint rocker = centre(99);
@@ -170,8 +178,8 @@ TEST_F(Strip, ProgramsFromTheMenuTheRockerAndTheNameField) {
     for (int p = 0; p < 61; ++p) EXPECT_EQ(name(p), before[p]) << p;
     EXPECT_STREQ(strip->menu()->getEntry(0)->getTitle(), "Dub Echo");
 
-    // None of this reached the host as a parameter edit.
-    for (const HostCall& c : gCalls) {
+    // None of this reached the host as an edit of anything but a parameter.
+    for (const testhost::HostCall& c : host.calls()) {
         const bool edit =
             c.opcode == audioMasterAutomate || c.opcode == audioMasterBeginEdit || c.opcode == audioMasterEndEdit;
         EXPECT_TRUE(!edit || c.index < 60) << c.opcode << " " << c.index;
@@ -312,14 +320,14 @@ TEST_F(Strip, LearnForgetAndTheControllerDisplayFollowTheEffect) {
 
 TEST_F(Strip, ChangesFromOtherThreadsReachTheStripAtTheNextIdle) {
     // Another instance's bank, with program 3 renamed and current, arrives as a chunk.
-    AudioEffect* other = createEffectInstance(hostCallback);
-    AEffect* ofx = other->getAeffect();
-    static_cast<QEL*>(other)->selectProgram(3);
-    ofx->dispatcher(ofx, effSetProgramName, 0, 0, const_cast<char*>("Far Away"), 0);
-    void* data = nullptr;
-    const VstIntPtr size = ofx->dispatcher(ofx, effGetChunk, 0, 0, &data, 0);
-    std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    ofx->dispatcher(ofx, effClose, 0, 0, nullptr, 0);
+    std::vector<uint8_t> chunk;
+    {
+        auto other = host.adopt(&linkedEffect, "another instance");
+        other->open();
+        static_cast<QEL*>(static_cast<AudioEffect*>(other->effect()->object))->selectProgram(3);
+        other->setProgramName("Far Away");
+        chunk = other->getChunk();
+    }
 
     // A name is being typed for program 0 when the chunk makes program 3 current.
     click(98);
@@ -427,4 +435,99 @@ TEST_F(Strip, TheKeyboardFocusOptionIsStoredAndTheFrameFollowsIt) {
     uint32_t stored = 0;
     EXPECT_TRUE(editor->commands()->settingsStore().readNumber("KeyboardFocus", stored));
     EXPECT_EQ(stored, 1u);
+}
+
+TEST_F(Strip, WhatTheEditorChangesInTheSavedStateReachesTheHostOnceAndWhatTheHostSetsNever) {
+    auto* qel = static_cast<QEL*>(effect);
+    // As Qtractor does, the host sets each reported parameter back from inside the report.
+    host.setHook([](testhost::Plugin* p, const testhost::HostCall& call) -> std::optional<VstIntPtr> {
+        if (p && p->effect() && call.opcode == audioMasterAutomate) p->setParameter(call.index, call.opt);
+        return std::nullopt;
+    });
+    auto chooseEntry = [&](int entry) {
+        click(110);
+        const CRect& r = editor->getFrame()->getModalView()->getViewSize();
+        screen->click(r.left + COptionMenu::kBorder + 5, r.top + COptionMenu::kBorder + (entry + 0.5) * COptionMenu::kRowHeight);
+        idle();
+    };
+    auto typeName = [&](const char* text) {
+        click(98);
+        screen->key(0, VKEY_END);
+        for (size_t i = name(current()).size(); i > 0; --i) screen->key(0, VKEY_BACK);
+        screen->type(text);
+        screen->key(0, VKEY_RETURN);
+        idle();
+    };
+    auto fileDialog = [&](int tag, const std::string& file) {
+        dialogs.answers = {file.empty() ? "" : root + file};
+        click(tag);
+    };
+    auto midiControl = [&](uint8_t controller, uint8_t value) {  // on an audio thread of the host's
+        std::thread([&] { plugin->processEvents({{0, 0xB0, controller, value}}); }).join();
+    };
+    // Files of the state as it starts: program 0 current, parameter 20 on controller 80.
+    qel->setParameter(60 + 20, presets::controllerStepValue(80, 129));
+    for (auto [tag, file] : {std::pair{101, "start.qeb"}, {103, "start.qel"}, {107, "start.qem"}}) fileDialog(tag, file);
+    std::vector<uint8_t> chunk = plugin->getChunk();
+    constexpr int kReport = params::kUnused43;
+    auto nothing = [] {};
+
+    const struct {
+        const char* what;
+        std::function<void()> before, act;
+        std::vector<int> automated;  // the parameters the host hears of, in order
+    } actions[] = {
+        // A fresh program 0 has its two sides alike but for the feedback gain set here.
+        {"the link's copy", [&] { qel->setParameter(params::kFbGainL, 0.1f); qel->setParameter(params::kFbGainR, 0.8f); },
+         [&] { click(62, 3); }, {params::kFbGainR}},
+        {"the rocker", nothing, [&] { click(99, 1, 0, 1, 8); }, {kReport}},
+        {"the rocker on the last program", [&] { qel->selectProgram(60); }, [&] { click(99, 1, 0, 1, 8); }, {}},
+        {"a menu entry", nothing, [&] { chooseEntry(12); }, {kReport}},
+        {"the menu entry of the current program", nothing, [&] { chooseEntry(12); }, {}},
+        {"a name typed", nothing, [&] { typeName("Night Bus"); }, {kReport}},
+        {"the same name typed", nothing, [&] { typeName("Night Bus"); }, {}},
+        {"a bank file", nothing, [&] { fileDialog(100, "start.qeb"); }, {kReport}},
+        {"a bank file of the state as it is", nothing, [&] { fileDialog(100, "start.qeb"); }, {}},
+        {"a preset file", [&] { qel->selectProgram(4); }, [&] { fileDialog(102, "start.qel"); }, {kReport}},
+        {"a cancelled dialog", nothing, [&] { fileDialog(102, ""); }, {}},
+        {"a MIDI-settings file", [&] { qel->forgetController(20); }, [&] { fileDialog(106, "start.qem"); }, {kReport}},
+        {"a default stored", nothing, [&] { click(112, 1, 0, 2); }, {}},
+        {"memo A recalled", [&] { qel->selectProgram(5); click(113); qel->selectProgram(9); }, [&] { click(115); }, {kReport}},
+        {"memo A recalled again", nothing, [&] { click(115); }, {}},
+        {"a controller learned", [&] { click(105); qel->setParameter(30, 0.4f); }, [&] { midiControl(81, 64); idle(); },
+         {kReport}},
+        {"the same controller learned again", [&] { click(105); qel->setParameter(30, 0.4f); },
+         [&] { midiControl(81, 64); idle(); }, {}},
+        {"a controller forgotten", [&] { click(109); }, [&] { qel->setParameter(30, 0.5f); idle(); }, {kReport}},
+        {"forget on a parameter without one", [&] { click(109); }, [&] { qel->setParameter(31, 0.5f); idle(); }, {}},
+        // Changes the host makes itself.
+        {"the host's chunk", [&] { qel->selectProgram(7); }, [&] { plugin->setChunk(chunk); }, {}},
+        {"the host's program", nothing, [&] { plugin->setProgram(0); }, {}},
+        {"the host's parameter", nothing, [&] { plugin->setParameter(3, 0.7f); }, {}},
+        {"the host's program name", nothing, [&] { plugin->setProgramName("Host Name"); }, {}},
+        {"the host's assignment", nothing, [&] { plugin->setParameter(60 + 3, presets::controllerStepValue(7, 129)); }, {}},
+        {"a controller moving its parameter", nothing, [&] { midiControl(7, 10); }, {}},
+    };
+    for (const auto& a : actions) {
+        a.before();
+        idle();
+        host.clearCalls();
+        a.act();
+        idle();
+        idle();
+        std::vector<int> automated;
+        for (const testhost::HostCall& c : host.calls(audioMasterAutomate)) {
+            automated.push_back(c.index);
+            if (c.index != kReport) continue;
+            EXPECT_EQ(c.opt, effect->getParameter(kReport)) << a.what;  // its own value: nothing changes
+        }
+        EXPECT_EQ(automated, a.automated) << a.what;
+    }
+    // The host's answer to a report is no touch: an armed learn still waits for one.
+    click(105);
+    host.clearCalls();
+    click(99, 1, 0, 1, 8);
+    EXPECT_EQ(host.count(audioMasterAutomate), 1u);
+    EXPECT_TRUE(qel->learnMode());
+    EXPECT_EQ(qel->learnTarget(), -1);
 }
