@@ -444,90 +444,49 @@ TEST_F(Strip, WhatTheEditorChangesInTheSavedStateReachesTheHostOnceAndWhatTheHos
         if (p && p->effect() && call.opcode == audioMasterAutomate) p->setParameter(call.index, call.opt);
         return std::nullopt;
     });
-    auto chooseEntry = [&](int entry) {
-        click(110);
-        const CRect& r = editor->getFrame()->getModalView()->getViewSize();
-        screen->click(r.left + COptionMenu::kBorder + 5, r.top + COptionMenu::kBorder + (entry + 0.5) * COptionMenu::kRowHeight);
-        idle();
+    auto midiControl = [&](uint8_t controller) {  // on an audio thread of the host's
+        std::thread([&] { plugin->processEvents({{0, 0xB0, controller, 64}}); }).join();
     };
-    auto typeName = [&](const char* text) {
-        click(98);
-        screen->key(0, VKEY_END);
-        for (size_t i = name(current()).size(); i > 0; --i) screen->key(0, VKEY_BACK);
-        screen->type(text);
-        screen->key(0, VKEY_RETURN);
-        idle();
-    };
-    auto fileDialog = [&](int tag, const std::string& file) {
-        dialogs.answers = {file.empty() ? "" : root + file};
-        click(tag);
-    };
-    auto midiControl = [&](uint8_t controller, uint8_t value) {  // on an audio thread of the host's
-        std::thread([&] { plugin->processEvents({{0, 0xB0, controller, value}}); }).join();
-    };
-    // Files of the state as it starts: program 0 current, parameter 20 on controller 80.
-    qel->setParameter(60 + 20, presets::controllerStepValue(80, 129));
-    for (auto [tag, file] : {std::pair{101, "start.qeb"}, {103, "start.qel"}, {107, "start.qem"}}) fileDialog(tag, file);
-    std::vector<uint8_t> chunk = plugin->getChunk();
-    constexpr int kReport = params::kUnused43;
-    auto nothing = [] {};
-
+    dialogs.answers = {root + "start.qeb"};
+    click(101);
+    const std::vector<uint8_t> chunk = plugin->getChunk();
+    const int kReport = params::kUnused43, kNone = -1;
     const struct {
         const char* what;
-        std::function<void()> before, act;
-        std::vector<int> automated;  // the parameters the host hears of, in order
+        std::function<void()> act;
+        int automated;  // the one parameter the host hears of
     } actions[] = {
-        // A fresh program 0 has its two sides alike but for the feedback gain set here.
-        {"the link's copy", [&] { qel->setParameter(params::kFbGainL, 0.1f); qel->setParameter(params::kFbGainR, 0.8f); },
-         [&] { click(62, 3); }, {params::kFbGainR}},
-        {"the rocker", nothing, [&] { click(99, 1, 0, 1, 8); }, {kReport}},
-        {"the rocker on the last program", [&] { qel->selectProgram(60); }, [&] { click(99, 1, 0, 1, 8); }, {}},
-        {"a menu entry", nothing, [&] { chooseEntry(12); }, {kReport}},
-        {"the menu entry of the current program", nothing, [&] { chooseEntry(12); }, {}},
-        {"a name typed", nothing, [&] { typeName("Night Bus"); }, {kReport}},
-        {"the same name typed", nothing, [&] { typeName("Night Bus"); }, {}},
-        {"a bank file", nothing, [&] { fileDialog(100, "start.qeb"); }, {kReport}},
-        {"a bank file of the state as it is", nothing, [&] { fileDialog(100, "start.qeb"); }, {}},
-        {"a preset file", [&] { qel->selectProgram(4); }, [&] { fileDialog(102, "start.qel"); }, {kReport}},
-        {"a cancelled dialog", nothing, [&] { fileDialog(102, ""); }, {}},
-        {"a MIDI-settings file", [&] { qel->forgetController(20); }, [&] { fileDialog(106, "start.qem"); }, {kReport}},
-        {"a default stored", nothing, [&] { click(112, 1, 0, 2); }, {}},
-        {"memo A recalled", [&] { qel->selectProgram(5); click(113); qel->selectProgram(9); }, [&] { click(115); }, {kReport}},
-        {"memo A recalled again", nothing, [&] { click(115); }, {}},
-        {"a controller learned", [&] { click(105); qel->setParameter(30, 0.4f); }, [&] { midiControl(81, 64); idle(); },
-         {kReport}},
-        {"the same controller learned again", [&] { click(105); qel->setParameter(30, 0.4f); },
-         [&] { midiControl(81, 64); idle(); }, {}},
-        {"a controller forgotten", [&] { click(109); }, [&] { qel->setParameter(30, 0.5f); idle(); }, {kReport}},
-        {"forget on a parameter without one", [&] { click(109); }, [&] { qel->setParameter(31, 0.5f); idle(); }, {}},
-        // Changes the host makes itself.
-        {"the host's chunk", [&] { qel->selectProgram(7); }, [&] { plugin->setChunk(chunk); }, {}},
-        {"the host's program", nothing, [&] { plugin->setProgram(0); }, {}},
-        {"the host's parameter", nothing, [&] { plugin->setParameter(3, 0.7f); }, {}},
-        {"the host's program name", nothing, [&] { plugin->setProgramName("Host Name"); }, {}},
-        {"the host's assignment", nothing, [&] { plugin->setParameter(60 + 3, presets::controllerStepValue(7, 129)); }, {}},
-        {"a controller moving its parameter", nothing, [&] { midiControl(7, 10); }, {}},
+        // A fresh program 0 has its sides alike: only the feedback gain set here is copied.
+        {"the link's copy", [&] { qel->setParameter(params::kFbGainL, 0.1f); click(62, 3); }, params::kFbGainR},
+        {"the rocker", [&] { click(99, 1, 0, 1, 8); }, kReport},
+        {"the rocker on the last program", [&] { qel->selectProgram(60); idle(); click(99, 1, 0, 1, 8); }, kNone},
+        {"a name typed", [&] { strip->nameField()->setText("Night Bus"); editor->valueChanged(strip->nameField()); },
+         kReport},
+        {"a bank file", [&] { dialogs.answers = {root + "start.qeb"}; click(100); }, kReport},
+        {"a controller learned", [&] { click(105); qel->setParameter(30, 0.4f); midiControl(81); }, kReport},
+        {"a controller forgotten", [&] { click(109); qel->setParameter(30, 0.5f); }, kReport},
+        {"the host's chunk, program, parameter, name and assignment, and a controller", [&] {
+             plugin->setChunk(chunk);
+             plugin->setProgram(0);
+             plugin->setParameter(3, 0.7f);
+             plugin->setProgramName("Host");
+             plugin->setParameter(60 + 3, presets::controllerStepValue(7, 129));
+             midiControl(7);
+         }, kNone},
     };
     for (const auto& a : actions) {
-        a.before();
-        idle();
         host.clearCalls();
         a.act();
         idle();
-        idle();
-        std::vector<int> automated;
-        for (const testhost::HostCall& c : host.calls(audioMasterAutomate)) {
-            automated.push_back(c.index);
-            if (c.index != kReport) continue;
-            EXPECT_EQ(c.opt, effect->getParameter(kReport)) << a.what;  // its own value: nothing changes
-        }
-        EXPECT_EQ(automated, a.automated) << a.what;
+        const std::vector<testhost::HostCall> automated = host.calls(audioMasterAutomate);
+        ASSERT_EQ(automated.size(), a.automated == kNone ? 0u : 1u) << a.what;
+        if (a.automated == kNone) continue;
+        EXPECT_EQ(automated[0].index, a.automated) << a.what;
+        if (a.automated != kReport) continue;
+        EXPECT_EQ(automated[0].opt, effect->getParameter(kReport)) << a.what;  // its own value: nothing changes
     }
     // The host's answer to a report is no touch: an armed learn still waits for one.
     click(105);
-    host.clearCalls();
     click(99, 1, 0, 1, 8);
-    EXPECT_EQ(host.count(audioMasterAutomate), 1u);
-    EXPECT_TRUE(qel->learnMode());
     EXPECT_EQ(qel->learnTarget(), -1);
 }
