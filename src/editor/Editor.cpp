@@ -111,6 +111,7 @@ void Editor::idle() {
 }
 
 void Editor::idleStep() {
+    if (strip_) strip_->reportLearning();
     if (!frame) return;
     applyPending();
     if (panel_) panel_->showValues(getTicks());

@@ -296,7 +296,9 @@ void Panel::link(CControl* button, float v) {
     for (const SidePair& p : kLinkCopyPairs) {
         const int shown = rightShown_ ? p.right : p.left, other = rightShown_ ? p.left : p.right;
         const float value = parameter(shown);
-        edit(other, p.mirrored ? 1.f - value : value);
+        const float copy = p.mirrored ? 1.f - value : value;
+        // A pair already in step is not edited: the host hears only of what changed.
+        if (parameter(other) != copy) edit(other, copy);
     }
 }
 

@@ -165,10 +165,22 @@ CControl* PresetStrip::control(int tag) const { return isStripTag(tag) ? control
 void PresetStrip::valueChanged(CControl* changed) {
     if (!changed || !frame_) return;
     const int tag = changed->getTag();
+    const std::vector<uint8_t> before = effect_.savedState();
     for (const TagAction& a : kActions)
         if (a.tag == tag) (this->*a.run)(changed->getValue());
+    reportIfChanged(before);
     // What the action changed through the preset system shows at once.
     applyRecorded();
+}
+
+void PresetStrip::reportIfChanged(const std::vector<uint8_t>& before) {
+    // Only a change of what the host saves is news to it: a program chosen again, a name
+    // typed as it was or a file that holds the present state report nothing.
+    if (effect_.savedState() != before) effect_.reportStateChange();
+}
+
+void PresetStrip::reportLearning() {
+    if (effect_.takeAssignmentChange()) effect_.reportStateChange();
 }
 
 void PresetStrip::renameFromField(float) {
@@ -262,7 +274,9 @@ void PresetStrip::runDialog(const presets::FileOperation& operation) {
     // closing the window first cancels it, and the answer never comes.
     selector->run([this, operation](CNewFileSelector* answered) {
         const char* chosen = answered->getNumSelectedFiles() == 1 ? answered->getSelectedFile(0) : nullptr;
+        const std::vector<uint8_t> before = effect_.savedState();
         commands_.complete(operation, chosen ? chosen : "");
+        reportIfChanged(before);
         applyRecorded();
         if (frame_) frame_->invalid();
     });

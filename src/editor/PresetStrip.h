@@ -4,14 +4,16 @@
 // the controller under the mouse; the keyboard-focus option and the manual.
 //
 // The editor owns one strip for its lifetime; the controls exist only while the window is
-// open. What each control does is the table `kActions` (by tag). Everything here runs on
-// the editor's thread except the `note...` calls, which the preset system makes from any
+// open. What each control does is the table `kActions` (by tag); an action that changes
+// what the host saves is reported to the host as one change. Everything here runs on the
+// editor's thread except the `note...` calls, which the preset system makes from any
 // thread (the audio thread included): they only record, and `idle` brings the controls up
 // to date with the effect.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "../gui/core/controls.h"
 #include "../gui/core/coptionmenu.h"
@@ -45,6 +47,10 @@ public:
     // Applies what was recorded since the last idle, then names the controller of the
     // control under the mouse.
     void idle();
+    // Tells the host about a controller learned or forgotten since the last call (learning
+    // completes on the audio thread, which must not call the host for it). Also while the
+    // window is closed.
+    void reportLearning();
 
     // ---- any thread: recorded, applied at the next idle ----
     void noteLearnCleared() { modesChanged_.store(true, std::memory_order_release); }
@@ -93,6 +99,8 @@ private:
     void storeOrDeleteDefault(float click, bool (presets::PresetCommands::*store)(),
                               bool (presets::PresetCommands::*remove)());
     void runDialog(const presets::FileOperation& operation);
+    // Tells the host when what it saves is no longer `before` (see savedState).
+    void reportIfChanged(const std::vector<uint8_t>& before);
     void showManualMessage(platform::OpenDocumentResult outcome);
     // The menu, its titles and the name field follow the effect's programs.
     void showProgram(int index);

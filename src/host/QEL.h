@@ -90,6 +90,11 @@ public:
     // The editor object (with or without a window); null once destruction has begun.
     EditorObject* editorObject() const { return editorObject_; }
 
+protected:
+    // Parameter 43 has no sound and no control of its own (its value lives only in the
+    // programs), so reporting it touches nothing a user automates or undoes.
+    VstInt32 stateReportParameter() override { return params::kUnused43; }
+
 private:
     // Construction steps that run while the constructor holds the engine lock.
     void construct();

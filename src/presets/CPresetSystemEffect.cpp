@@ -20,6 +20,22 @@ constexpr int kNumControllers = 128;
 constexpr int kFirstChannelModeController = 120;
 constexpr float kNotAssignedValue = presets::controllerStepValue(presets::kNotAssignedStep, presets::kAssignmentSteps);
 
+// Marks the calling thread, for its lifetime, as setting parameters without a touch (not a
+// thread-local variable: a module with thread-local storage leaves a block behind in every
+// thread each time a host unloads it).
+class UntouchedSets {
+public:
+    explicit UntouchedSets(std::atomic<std::thread::id>& thread)
+        : thread_(thread), previous_(thread.exchange(std::this_thread::get_id())) {}
+    ~UntouchedSets() { thread_.store(previous_); }
+    UntouchedSets(const UntouchedSets&) = delete;
+    UntouchedSets& operator=(const UntouchedSets&) = delete;
+
+private:
+    std::atomic<std::thread::id>& thread_;
+    std::thread::id previous_;
+};
+
 }  // namespace
 
 CPresetSystemEffect::CPresetSystemEffect(audioMasterCallback audioMaster)
@@ -130,10 +146,15 @@ void CPresetSystemEffect::setParameter(VstInt32 index, float value) {
     if (index >= 0 && index < kNumParams) {
         if (isApplyingProgram()) return;
         storeIntoCurrentProgram(index, value);
-        // A controller's own move is no touch: learn and forget ignore it.
-        if (controllerThread_.load(std::memory_order_relaxed) == std::this_thread::get_id()) return;
+        // A controller's own move is no touch, nor is a host's answer to a state report:
+        // learn and forget ignore them.
+        const std::thread::id self = std::this_thread::get_id();
+        if (controllerThread_.load(std::memory_order_relaxed) == self ||
+            reportingThread_.load(std::memory_order_relaxed) == self)
+            return;
         if (learnMode_) learnTarget_ = index;
         if (forgetMode_) {
+            if (getAssignedController(index) != kNoController) assignmentChanged_.store(true, std::memory_order_release);
             forgetController(index);
             stopForget();
         }
@@ -258,6 +279,19 @@ std::vector<unsigned char>& CPresetSystemEffect::chunkBufferOfThisThread() {
     return chunkBuffers_.back().bytes;
 }
 
+std::vector<uint8_t> CPresetSystemEffect::savedState() {
+    std::lock_guard<std::recursive_mutex> hold(stateMutex_);
+    return presets::PresetCodec(*this).buildChunk();
+}
+
+void CPresetSystemEffect::reportStateChange() {
+    const VstInt32 carrier = stateReportParameter();
+    if (carrier < 0 || carrier >= kNumParams) return;
+    // A host may answer by setting the parameter back (Qtractor does): that is no touch.
+    const UntouchedSets echo(reportingThread_);
+    callHost(audioMasterAutomate, carrier, 0, nullptr, getParameter(carrier));
+}
+
 VstInt32 CPresetSystemEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     (void)isPreset;
     if (!data || byteSize <= 0 || !store_ || !controllerMap_) return -1;
@@ -285,18 +319,15 @@ VstInt32 CPresetSystemEffect::processEvents(VstEvents* events) {
         // Learning comes first, so the message that completes it already moves the parameter.
         const VstInt32 target = learnTarget_;
         if (learnMode_ && target >= 0 && target < kNumParams && controller < kFirstChannelModeController) {
+            if (controllerMap_[target] != controller) assignmentChanged_.store(true, std::memory_order_release);
             assignController(target, controller);
             stopLearn();
         }
 
         const VstInt32 parameter = reverseControllerMap_[controller];
         if (parameter >= 0 && parameter < kNumParams) {
-            // Marks this thread as moving a parameter from a controller (not a thread-local
-            // variable: a module with thread-local storage leaves a block behind in every
-            // thread each time a host unloads it).
-            const std::thread::id previous = controllerThread_.exchange(std::this_thread::get_id());
+            const UntouchedSets controllerMove(controllerThread_);
             setParameter(parameter, static_cast<float>(value) / 127.0f);
-            controllerThread_.store(previous);
         }
     }
     return 1;

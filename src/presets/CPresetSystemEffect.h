@@ -79,7 +79,25 @@ public:
     // effect itself rewrites a stored value).
     void storeIntoCurrentProgram(VstInt32 index, float value);
 
+    // ---- what the host saves ----
+    // The chunk as getChunk would hand it out now (every program with its name and values,
+    // the current program, the controller assignments): two of them differ exactly when a
+    // save would store something else. Empty when no chunk can be built.
+    std::vector<uint8_t> savedState();
+    // Tells the host that what it saves has changed in a way it has not seen: a program
+    // chosen, renamed or loaded in the editor, a controller learned or forgotten. Some hosts
+    // (Qtractor) mark their session modified only when a parameter change is reported to
+    // them, so the report is the automation of one parameter that holds no sound, carrying
+    // its own present value: the host's copy of every value stays as it is, and no sounding
+    // parameter gets an undo step or an automation point from it. Not from the audio thread.
+    void reportStateChange();
+    // True once after learning or forgetting changed a controller assignment, which may
+    // happen on the audio thread; the editor reports it from its own thread.
+    bool takeAssignmentChange() { return assignmentChanged_.exchange(false, std::memory_order_acq_rel); }
+
 protected:
+    // The parameter whose automation carries reportStateChange; -1 for none (no report).
+    virtual VstInt32 stateReportParameter() { return -1; }
     // Assigns controller c (0..127) to parameter p, taking it from any other parameter and
     // freeing p's previous controller, so that both maps stay each other's inverse.
     void assignController(VstInt32 parameter, VstInt32 controller);
@@ -122,6 +140,12 @@ protected:
     std::atomic<bool> learnMode_{false};
     std::atomic<bool> forgetMode_{false};
     std::atomic<VstInt32> learnTarget_{-1};
-    // The thread that processEvents is moving a parameter on, while it does.
+    // A learn or forget changed an assignment since the editor last looked.
+    std::atomic<bool> assignmentChanged_{false};
+    // Threads whose parameter sets are no touch for learn and forget, while they are: the
+    // one processEvents is moving a parameter on, and the one reportStateChange is waiting
+    // on (a host may set the reported parameter back from inside the report). One slot
+    // each, so that the audio thread and the editor's never take each other's.
     std::atomic<std::thread::id> controllerThread_{};
+    std::atomic<std::thread::id> reportingThread_{};
 };

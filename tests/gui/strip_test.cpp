@@ -1,17 +1,20 @@
-// The preset strip inside the whole effect, driven as a user drives it: clicks, double
-// clicks, typing and the file dialogs on an offscreen window, with the effect's state, the
-// host's callbacks and the user's settings folder checked after each step.
+// The preset strip inside the whole effect, loaded by the test host and driven as a user
+// drives it: clicks, double clicks, typing and the file dialogs on an offscreen window, with
+// the effect's state, the host's callbacks and the user's settings folder checked after
+// each step.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "Editor.h"
 #include "GuiTest.h"
 #include "MyFrame.h"
 #include "layout.h"
+#include "TestHost.h"
 #include "../../src/host/QEL.h"
 #include "../../src/presets/ControllerNames.h"
 #include "../../src/presets/settings/PresetCommands.h"
@@ -20,14 +23,10 @@ using namespace guitest;
 
 namespace {
 
-struct HostCall {
-    VstInt32 opcode, index;
-};
-std::vector<HostCall> gCalls;
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float) {
-    gCalls.push_back({opcode, index});
-    return opcode == audioMasterVersion ? 2400 : 0;
+// The effect linked into this program, reached as a host reaches a module's entry point.
+AEffect* linkedEffect(audioMasterCallback audioMaster) {
+    AudioEffect* effect = createEffectInstance(audioMaster);
+    return effect ? effect->getAeffect() : nullptr;
 }
 
 // The file dialog as a test scripts it: it answers at the first poll with the next path
@@ -63,13 +62,15 @@ protected:
         setenv("XDG_CONFIG_HOME", root.c_str(), 1);
         OffscreenFrame::install();
         CNewFileSelector::setRunner(&dialogs);
-        gCalls.clear();
-        effect = createEffectInstance(hostCallback);
-        fx = effect->getAeffect();
+        plugin = host.adopt(&linkedEffect, "the linked effect");
+        plugin->activate(44100.0f, 512);
+        fx = plugin->effect();
+        effect = static_cast<AudioEffect*>(fx->object);
         open();
+        host.clearCalls();
     }
     void TearDown() override {
-        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
+        plugin.reset();
         CNewFileSelector::setRunner(nullptr);
         OffscreenFrame::uninstall();
         std::system(("rm -rf '" + root + "'").c_str());
@@ -86,8 +87,13 @@ protected:
         fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
     }
     static CPoint centre(int tag) {
+        auto middle = [](const layout::Control& c) {
+            return CPoint(std::floor((c.left + c.right) / 2), std::floor((c.top + c.bottom) / 2));
+        };
         for (const auto& c : layout::kStrip)
-            if (c.tag == tag) return CPoint(std::floor((c.left + c.right) / 2), std::floor((c.top + c.bottom) / 2));
+            if (c.tag == tag) return middle(c);
+        for (const auto& c : layout::kPanel)  // the link button
+            if (c.tag == tag) return middle(c);
         return CPoint(-1, -1);
     }
     // A click on a strip control; `clicks` 2 makes a double click.
@@ -111,6 +117,8 @@ protected:
 
     std::string root;
     ScriptedDialogs dialogs;
+    testhost::TestHost host;
+    std::unique_ptr<testhost::Plugin> plugin;
     AudioEffect* effect = nullptr;
     AEffect* fx = nullptr;
     Editor* editor = nullptr;
@@ -137,7 +145,7 @@ TEST_F(Strip, ProgramsFromTheMenuTheRockerAndTheNameField) {
     EXPECT_STREQ(strip->nameField()->getText(), "Exosphere");
     EXPECT_STREQ(strip->menu()->getEntry(12)->getTitle(), "Exosphere");
     EXPECT_EQ(strip->menu()->getCurrentIndex(), 12);
-    EXPECT_TRUE(std::any_of(gCalls.begin(), gCalls.end(), [](const HostCall& c) { return c.opcode == audioMasterUpdateDisplay; }));
+    EXPECT_GT(host.count(audioMasterUpdateDisplay), 0u);
 
     // The rocker steps once per press, on the press, and stops at both ends.
     const CPoint rocker = centre(99);
@@ -170,8 +178,8 @@ TEST_F(Strip, ProgramsFromTheMenuTheRockerAndTheNameField) {
     for (int p = 0; p < 61; ++p) EXPECT_EQ(name(p), before[p]) << p;
     EXPECT_STREQ(strip->menu()->getEntry(0)->getTitle(), "Dub Echo");
 
-    // None of this reached the host as a parameter edit.
-    for (const HostCall& c : gCalls) {
+    // None of this reached the host as an edit of anything but a parameter.
+    for (const testhost::HostCall& c : host.calls()) {
         const bool edit =
             c.opcode == audioMasterAutomate || c.opcode == audioMasterBeginEdit || c.opcode == audioMasterEndEdit;
         EXPECT_TRUE(!edit || c.index < 60) << c.opcode << " " << c.index;
@@ -347,14 +355,14 @@ TEST_F(Strip, LearnForgetAndTheControllerDisplayFollowTheEffect) {
 
 TEST_F(Strip, ChangesFromOtherThreadsReachTheStripAtTheNextIdle) {
     // Another instance's bank, with program 3 renamed and current, arrives as a chunk.
-    AudioEffect* other = createEffectInstance(hostCallback);
-    AEffect* ofx = other->getAeffect();
-    static_cast<QEL*>(other)->selectProgram(3);
-    ofx->dispatcher(ofx, effSetProgramName, 0, 0, const_cast<char*>("Far Away"), 0);
-    void* data = nullptr;
-    const VstIntPtr size = ofx->dispatcher(ofx, effGetChunk, 0, 0, &data, 0);
-    std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    ofx->dispatcher(ofx, effClose, 0, 0, nullptr, 0);
+    std::vector<uint8_t> chunk;
+    {
+        auto other = host.adopt(&linkedEffect, "another instance");
+        other->open();
+        static_cast<QEL*>(static_cast<AudioEffect*>(other->effect()->object))->selectProgram(3);
+        other->setProgramName("Far Away");
+        chunk = other->getChunk();
+    }
 
     // A name is being typed for program 0 when the chunk makes program 3 current.
     click(98);
@@ -462,4 +470,58 @@ TEST_F(Strip, TheKeyboardFocusOptionIsStoredAndTheFrameFollowsIt) {
     uint32_t stored = 0;
     EXPECT_TRUE(editor->commands()->settingsStore().readNumber("KeyboardFocus", stored));
     EXPECT_EQ(stored, 1u);
+}
+
+TEST_F(Strip, WhatTheEditorChangesInTheSavedStateReachesTheHostOnceAndWhatTheHostSetsNever) {
+    auto* qel = static_cast<QEL*>(effect);
+    // As Qtractor does, the host sets each reported parameter back from inside the report.
+    host.setHook([](testhost::Plugin* p, const testhost::HostCall& call) -> std::optional<VstIntPtr> {
+        if (p && p->effect() && call.opcode == audioMasterAutomate) p->setParameter(call.index, call.opt);
+        return std::nullopt;
+    });
+    auto midiControl = [&](uint8_t controller) {  // on an audio thread of the host's
+        std::thread([&] { plugin->processEvents({{0, 0xB0, controller, 64}}); }).join();
+    };
+    dialogs.answers = {root + "start.qeb"};
+    click(101);
+    const std::vector<uint8_t> chunk = plugin->getChunk();
+    const int kReport = params::kUnused43, kNone = -1;
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        int automated;  // the one parameter the host hears of
+    } actions[] = {
+        // A fresh program 0 has its sides alike: only the feedback gain set here is copied.
+        {"the link's copy", [&] { qel->setParameter(params::kFbGainL, 0.1f); click(62, 3); }, params::kFbGainR},
+        {"the rocker", [&] { click(99, 1, 0, 1, 8); }, kReport},
+        {"the rocker on the last program", [&] { qel->selectProgram(60); idle(); click(99, 1, 0, 1, 8); }, kNone},
+        {"a name typed", [&] { strip->nameField()->setText("Night Bus"); editor->valueChanged(strip->nameField()); },
+         kReport},
+        {"a bank file", [&] { dialogs.answers = {root + "start.qeb"}; click(100); }, kReport},
+        {"a controller learned", [&] { click(105); qel->setParameter(30, 0.4f); midiControl(81); }, kReport},
+        {"a controller forgotten", [&] { click(109); qel->setParameter(30, 0.5f); }, kReport},
+        {"the host's chunk, program, parameter, name and assignment, and a controller", [&] {
+             plugin->setChunk(chunk);
+             plugin->setProgram(0);
+             plugin->setParameter(3, 0.7f);
+             plugin->setProgramName("Host");
+             plugin->setParameter(60 + 3, presets::controllerStepValue(7, 129));
+             midiControl(7);
+         }, kNone},
+    };
+    for (const auto& a : actions) {
+        host.clearCalls();
+        a.act();
+        idle();
+        const std::vector<testhost::HostCall> automated = host.calls(audioMasterAutomate);
+        ASSERT_EQ(automated.size(), a.automated == kNone ? 0u : 1u) << a.what;
+        if (a.automated == kNone) continue;
+        EXPECT_EQ(automated[0].index, a.automated) << a.what;
+        if (a.automated != kReport) continue;
+        EXPECT_EQ(automated[0].opt, effect->getParameter(kReport)) << a.what;  // its own value: nothing changes
+    }
+    // The host's answer to a report is no touch: an armed learn still waits for one.
+    click(105);
+    click(99, 1, 0, 1, 8);
+    EXPECT_EQ(qel->learnTarget(), -1);
 }
