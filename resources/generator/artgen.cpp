@@ -1,12 +1,20 @@
 // Draws the editor's artwork with cairo and writes one PNG per bitmap id into the folder
-// given on the command line (resources/png). The sizes and frame layouts come from
-// layout.h; every frame carries, in the parts its element leaves free, the panel pixels
-// that lie under the control it is drawn for, so the opaque bitmaps sit seamlessly on
-// the panel. Run by hand (target `artwork`); the PNGs are committed.
+// given on the command line (resources/png), at a scale of 1 or 2 (resources/png2x: the
+// same bitmaps at twice the width and height, for zoomed panels). The sizes and frame
+// layouts come from layout.h; every frame carries, in the parts its element leaves free,
+// the panel pixels that lie under the control it is drawn for, so the opaque bitmaps sit
+// seamlessly on the panel. Run by hand (target `artwork`); the PNGs are committed.
+//
+// Everything is drawn in the panel's own 942 x 171 coordinates. At scale 2 the surfaces
+// (the panel's included) carry a device scale of 2, so cairo rasterises every path, line
+// and glyph at twice the size rather than enlarging the 1x pixels, and the panel copied
+// under a control is the 2x panel, pixel for pixel. At scale 1 the device scale is 1 and
+// the output is what it always was.
 #include <cairo.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -34,6 +42,15 @@ const unsigned kOuter = 0x1b1e23, kBox = 0x2d3239, kBoxHi = 0x444b55, kBoxLo = 0
 
 cairo_surface_t* gPanel = nullptr;
 std::string gOut;
+int gScale = 1;
+cairo_t* gMeasure = nullptr;  // a 1x context on which text is laid out at scale 2
+
+// An image of width x height panel pixels, gScale device pixels to each of them.
+cairo_surface_t* scaledSurface(cairo_format_t format, int width, int height) {
+    cairo_surface_t* s = cairo_image_surface_create(format, width * gScale, height * gScale);
+    cairo_surface_set_device_scale(s, gScale, gScale);
+    return s;
+}
 
 void roundRect(cairo_t* cr, double x, double y, double w, double h, double r) {
     cairo_new_sub_path(cr);
@@ -47,25 +64,53 @@ void roundRect(cairo_t* cr, double x, double y, double w, double h, double r) {
 enum Align { kLeft, kCenter, kRight };
 
 // Text whose cap height is centred in the box (x0..x1, y0..y1); shrinks to fit the width.
+// The text is laid out as at scale 1 (the font size it shrinks to, where each glyph
+// goes, all measured on a 1x surface with the same transformation), then drawn on `cr`:
+// at scale 2 the glyphs are rasterised at twice the size in the places they have at 1x,
+// so the two sets show the labels alike although the fonts' metrics round differently
+// at the two pixel sizes.
 void text(cairo_t* cr, const char* s, double x0, double y0, double x1, double y1, double size, unsigned color,
           Align align = kCenter, bool bold = true) {
     cairo_save(cr);
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
+    cairo_t* m = gScale == 1 ? cr : gMeasure;
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cr, &matrix);
+    cairo_set_matrix(m, &matrix);
+    cairo_select_font_face(m, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(m, size);
     cairo_text_extents_t ext, cap;
-    cairo_text_extents(cr, s, &ext);
+    cairo_text_extents(m, s, &ext);
     double width = x1 - x0;
     if (ext.x_advance > width && ext.x_advance > 0) {
         size *= width / ext.x_advance;
-        cairo_set_font_size(cr, size);
-        cairo_text_extents(cr, s, &ext);
+        cairo_set_font_size(m, size);
+        cairo_text_extents(m, s, &ext);
     }
-    cairo_text_extents(cr, "H", &cap);
+    cairo_text_extents(m, "H", &cap);
     double x = align == kLeft ? x0 : align == kRight ? x1 - ext.x_advance : x0 + (width - ext.x_advance) / 2;
     double y = y0 + (y1 - y0) / 2 - cap.y_bearing / 2;
+    // Where cairo_show_text would start: the current point, held in fixed point.
+    cairo_move_to(m, x, y);
+    cairo_get_current_point(m, &x, &y);
+    cairo_new_path(m);
+    cairo_glyph_t* glyphs = nullptr;
+    int count = 0;
+    cairo_scaled_font_text_to_glyphs(cairo_get_scaled_font(m), x, y, s, -1, &glyphs, &count, nullptr, nullptr,
+                                     nullptr);
+    // cairo puts each glyph image at a whole device pixel: at scale 2, the one the glyph
+    // lands on at 1x.
+    if (m != cr)
+        for (int i = 0; i < count; ++i) {
+            cairo_user_to_device(m, &glyphs[i].x, &glyphs[i].y);
+            glyphs[i].x = std::round(glyphs[i].x);
+            glyphs[i].y = std::round(glyphs[i].y);
+            cairo_device_to_user(m, &glyphs[i].x, &glyphs[i].y);
+        }
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, size);
     set(cr, color);
-    cairo_move_to(cr, x, y);
-    cairo_show_text(cr, s);
+    cairo_show_glyphs(cr, glyphs, count);
+    cairo_glyph_free(glyphs);
     cairo_restore(cr);
 }
 
@@ -309,7 +354,7 @@ Canvas canvas(int id, bool alpha = false) {
             Canvas c;
             c.width = b.width;
             c.height = b.height;
-            c.surface = cairo_image_surface_create(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, b.width, b.height);
+            c.surface = scaledSurface(alpha ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, b.width, b.height);
             c.cr = cairo_create(c.surface);
             return c;
         }
@@ -831,13 +876,16 @@ void about() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: artgen OUTPUT_DIR\n");
+    if (argc < 2 || argc > 3 || (argc == 3 && std::strcmp(argv[2], "1") != 0 && std::strcmp(argv[2], "2") != 0)) {
+        std::fprintf(stderr, "usage: artgen OUTPUT_DIR [SCALE: 1 or 2]\n");
         return 2;
     }
     gOut = argv[1];
+    gScale = argc == 3 ? std::atoi(argv[2]) : 1;
 
-    gPanel = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 942, 171);
+    cairo_surface_t* measureSurface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    gMeasure = cairo_create(measureSurface);
+    gPanel = scaledSurface(CAIRO_FORMAT_RGB24, 942, 171);
     cairo_t* cr = cairo_create(gPanel);
     drawPanel(cr);
     cairo_destroy(cr);
@@ -887,5 +935,7 @@ int main(int argc, char** argv) {
     ledToggle(999, 109, "FORGET");
 
     cairo_surface_destroy(gPanel);
+    cairo_destroy(gMeasure);
+    cairo_surface_destroy(measureSurface);
     return 0;
 }
