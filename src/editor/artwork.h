@@ -1,6 +1,12 @@
 // The editor's bitmaps, embedded in the plug-in, by resource id.
 #pragma once
 
+#include <cstddef>
+
+namespace VSTGUI {
+struct EmbeddedResource;
+}
+
 namespace artwork {
 
 enum : int {
@@ -25,5 +31,14 @@ enum : int {
 
 // Registers the embedded PNGs with the toolkit's bitmap loader (idempotent).
 void install();
+
+// The same bitmaps drawn at twice the width and height, under the same ids and in the
+// same order, frame for frame: the set a panel drawn at more than 100 % takes its pixels
+// from. install() leaves it out; the toolkit's loader knows one set so far.
+struct Table {
+    const VSTGUI::EmbeddedResource* rows;
+    size_t count;
+};
+Table table2x();
 
 }  // namespace artwork
