@@ -76,7 +76,8 @@ void text(cairo_t* cr, const char* s, double x0, double y0, double x1, double y1
     cairo_matrix_t matrix;
     cairo_get_matrix(cr, &matrix);
     cairo_set_matrix(m, &matrix);
-    cairo_select_font_face(m, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    const cairo_font_weight_t weight = bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL;
+    cairo_select_font_face(m, kFont, CAIRO_FONT_SLANT_NORMAL, weight);
     cairo_set_font_size(m, size);
     cairo_text_extents_t ext, cap;
     cairo_text_extents(m, s, &ext);
@@ -106,7 +107,7 @@ void text(cairo_t* cr, const char* s, double x0, double y0, double x1, double y1
             glyphs[i].y = std::round(glyphs[i].y);
             cairo_device_to_user(m, &glyphs[i].x, &glyphs[i].y);
         }
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL, weight);
     cairo_set_font_size(cr, size);
     set(cr, color);
     cairo_show_glyphs(cr, glyphs, count);
