@@ -86,7 +86,7 @@ std::string PictureDifference::describe() const {
     out << outside << " pixels differ outside the text boxes";
     for (const BoxDifference& b : boxes)
         out << "; " << b.name << ": " << b.differing << " of " << b.pixels << " pixels differ, " << b.unmatched
-            << " unmatched (at most " << static_cast<int>(TextTolerance::kUnmatched * b.pixels) << ")";
+            << " unmatched (at most " << b.allowed() << ")";
     return out.str();
 }
 

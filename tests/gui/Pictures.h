@@ -5,6 +5,7 @@
 // other than the goldens' own gets a tolerance inside those boxes (textTolerance below).
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,15 @@ std::vector<TextBox> panelTextBoxes();
 // Inside a text box, glyphs of two font engines differ in their anti-aliasing and may sit
 // a pixel apart. A pixel of either picture is matched when the other has a pixel within
 // kReach pixels (across and up or down) whose channels are all within kChannel of it; a box
-// is within tolerance when at most kUnmatched of its pixels, counted both ways, are not.
-// A missing, misplaced, mis-sized or mis-coloured text leaves far more unmatched.
+// is within tolerance when at most kUnmatched of its pixels (and never fewer than
+// kUnmatchedFloor), counted both ways, are not. Under wine (Liberation Sans for Arial) the
+// names and the version leave at most 1 unmatched and the open menu 36 of its 76752 pixels;
+// a name two pixels off, another name or another colour leaves dozens in its field.
 struct TextTolerance {
     static constexpr int kReach = 1;
-    static constexpr int kChannel = 96;
-    static constexpr double kUnmatched = 0.03;
+    static constexpr int kChannel = 64;
+    static constexpr double kUnmatched = 0.001;
+    static constexpr int kUnmatchedFloor = 3;
 };
 
 struct BoxDifference {
@@ -41,7 +45,10 @@ struct BoxDifference {
     int pixels = 0;
     int differing = 0;  // pixels not exactly equal
     int unmatched = 0;  // pixels of either picture without a match in the other (see above)
-    bool withinTolerance() const { return unmatched <= TextTolerance::kUnmatched * pixels; }
+    int allowed() const {
+        return std::max(TextTolerance::kUnmatchedFloor, static_cast<int>(TextTolerance::kUnmatched * pixels));
+    }
+    bool withinTolerance() const { return unmatched <= allowed(); }
 };
 
 struct PictureDifference {

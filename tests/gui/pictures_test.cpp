@@ -130,5 +130,43 @@ TEST_P(Pictures, MatchTheirGoldens) {
     EXPECT_TRUE(difference.passes()) << difference.describe() << "\nsee " << output << "_actual.png and _diff.png";
 }
 
+TEST(PictureTolerance, AllowsTwoFontEnginesButNotMissingMovedOrRecolouredText) {
+    // A field with its name as the golden has it, and pictures that differ from it.
+    auto draw = [](CCoord dx, const char* text, CColor colour, bool strayPixel) {
+        auto buffer = platformGraphics().createBackBuffer(80, 24, 1);
+        {
+            auto s = buffer->createSurface();
+            s->fillRect(CRect(0, 0, 80, 24), MakeCColor(189, 207, 218));
+            s->drawText(text, CPoint(20 + dx, 15), FontSpec{"Arial", 9, kNormalFace}, colour, true, CRect(10, 4, 70, 20));
+            if (strayPixel) s->fillRect(CRect(2, 2, 3, 3), MakeCColor(190, 207, 218));
+        }
+        return buffer;
+    };
+    const CColor ink = MakeCColor(36, 36, 32);
+    const auto golden = draw(0, "Default", ink, false);
+    const std::vector<TextBox> box{{"name", CRect(10, 4, 70, 20)}};
+    struct Case {
+        const char* what;
+        CCoord dx;
+        const char* text;
+        CColor colour;
+        bool stray, passes;
+    };
+    const Case cases[] = {
+        {"the same", 0, "Default", ink, false, true},
+        {"a pixel to the right", 1, "Default", ink, false, true},
+        {"two pixels to the right", 2, "Default", ink, false, false},
+        {"no text", 0, "", ink, false, false},
+        {"another name", 0, "Ping Pong", ink, false, false},
+        {"red", 0, "Default", MakeCColor(200, 30, 30), false, false},
+        {"a pixel off outside the box", 0, "Default", ink, true, false},
+    };
+    for (const Case& c : cases) {
+        const auto picture = draw(c.dx, c.text, c.colour, c.stray);
+        const PictureDifference d = compare(picture->pixels(), golden->pixels(), box, 0);
+        EXPECT_EQ(d.passes(), c.passes) << c.what << ": " << d.describe();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Editor, Pictures, ::testing::ValuesIn(kStates),
                          [](const ::testing::TestParamInfo<State>& info) { return std::string(info.param.name); });
