@@ -56,7 +56,7 @@ TEST(Composite, ImagesOverTheBackBufferAsCairoPaintsThem) {
     for (float opacity : {1.f, 0.5f, 0.3f}) {
         const uint32_t mask = opacity >= 1.f ? 0xff : composite::maskOf(opacity);
         int wrong = 0;
-        for (int alpha = 0; alpha < 256; ++alpha) {
+        for (int alpha = 0; alpha < 256; alpha += opacity >= 1.f ? 1 : 3) {  // (through an opacity: a third)
             cairo_surface_t* source = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 256, 256);
             cairo_surface_flush(source);
             for (int y = 0; y < 256; ++y)

@@ -194,6 +194,11 @@ public:
 // Drawing on 32-bit pixels in memory: compositing ourselves, text and slanted lines
 // through a GDI+ bitmap over the same memory.
 class Surface : public IPlatformSurface {
+    // Grey-scale anti-aliasing with the glyphs fitted to the pixel grid (cairo's text
+    // on Linux is grey-scale and hinted too); never ClearType, whose colour fringes would
+    // not survive a copy of the pixels.
+    static constexpr TextRenderingHint kTextHint = TextRenderingHintAntiAliasGridFit;
+
 public:
     Surface(uint8_t* data, int32_t width, int32_t height, double scale)
         : target{data, width, height, width * 4}, scale(scale), clip{0, 0, width, height} {}
@@ -231,8 +236,6 @@ public:
         if (!ensureGraphics()) return;
         GpPen* pen = nullptr;
         if (GdipCreatePen1(argb(colour), static_cast<REAL>(lineWidth), UnitWorld, &pen) != Ok) return;
-        GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
-        GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
         GdipDrawLine(graphics, pen, static_cast<REAL>(from.x + 0.5), static_cast<REAL>(from.y + 0.5),
                      static_cast<REAL>(to.x + 0.5), static_cast<REAL>(to.y + 0.5));
         GdipDeletePen(pen);
@@ -266,8 +269,7 @@ public:
         const FontEntry* font = Session::font(spec, scale);
         GpStringFormat* format = Session::format();
         if (!font || !format || text.empty() || !ensureGraphics()) return;
-        GdipSetTextRenderingHint(graphics,
-                                 antialias ? TextRenderingHintAntiAliasGridFit : TextRenderingHintSingleBitPerPixelGridFit);
+        if (!antialias) GdipSetTextRenderingHint(graphics, TextRenderingHintSingleBitPerPixelGridFit);
         applyClip();
         GdipSetClipRect(graphics, static_cast<REAL>(textClip.left), static_cast<REAL>(textClip.top),
                         static_cast<REAL>(textClip.width()), static_cast<REAL>(textClip.height()), CombineModeIntersect);
@@ -278,6 +280,7 @@ public:
             GdipDrawString(graphics, w.c_str(), static_cast<INT>(w.size()), font->font, &layout, format, brush);
             GdipDeleteBrush(brush);
         }
+        if (!antialias) GdipSetTextRenderingHint(graphics, kTextHint);
         applyClip();
     }
 
@@ -307,6 +310,12 @@ private:
             return false;
         }
         GdipSetPageUnit(graphics, UnitPixel);
+        // Measured as drawn: the system's default hint (ClearType where it is on) would
+        // fit the glyphs to other widths.
+        GdipSetTextRenderingHint(graphics, kTextHint);
+        // Lines anti-aliased, through pixel centres at half pixels as cairo has them.
+        GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
+        GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
         if (scale != 1) GdipScaleWorldTransform(graphics, static_cast<REAL>(scale), static_cast<REAL>(scale), MatrixOrderPrepend);
         applyClip();
         return true;
