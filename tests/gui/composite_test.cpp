@@ -1,11 +1,13 @@
 // The GDI+ renderer's compositing (gdiplus/Composite.h, plain C++) against cairo itself,
 // for every case the editor can meet: each premultiplied source pixel over each grey, the
-// same through an opacity, and colours of every alpha as fills.
+// same through an opacity, colours of every alpha as fills, and the premultiplying of the
+// PNG reader.
 // Equal byte for byte is what keeps the Windows panel identical to the Linux one.
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <vector>
+#include <algorithm>
+#include <cmath>
 
 #include "gdiplus/Composite.h"
 
@@ -104,5 +106,17 @@ TEST(Composite, FillsOfEveryColourAndAlphaAsCairoFillsThem) {
                          (composite::over(composite::solidColour(colour), 0xff000000u | (x << 16) | (x << 8) | x) & 0xffffff);
         }
     cairo_surface_destroy(dest);
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(Composite, PngPixelsArePremultipliedAsCairosReaderRoundsThem) {
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a)
+        for (int c = 0; c < 256; ++c) {
+            const uint32_t v = a == 0 ? 0 : static_cast<uint32_t>(std::lround(c * a / 255.0));
+            const uint32_t want = a == 0 ? 0 : (static_cast<uint32_t>(a) << 24) | (v << 16) | (v << 8) | v;
+            wrong += composite::premultiplied(static_cast<uint8_t>(a), static_cast<uint8_t>(c), static_cast<uint8_t>(c),
+                                              static_cast<uint8_t>(c)) != want;
+        }
     EXPECT_EQ(wrong, 0);
 }
