@@ -137,7 +137,7 @@ TEST(PictureTolerance, AllowsTwoFontEnginesButNotMissingMovedOrRecolouredText) {
         {
             auto s = buffer->createSurface();
             s->fillRect(CRect(0, 0, 80, 24), MakeCColor(189, 207, 218));
-            s->drawText(text, CPoint(20 + dx, 15), FontSpec{"Arial", 9, kNormalFace}, colour, true, CRect(10, 4, 70, 20));
+            s->drawText(text, CPoint(20 + dx, 15), TextFont{"Arial", 9, kNormalFace}, colour, true, CRect(10, 4, 70, 20));
             if (strayPixel) s->fillRect(CRect(2, 2, 3, 3), MakeCColor(190, 207, 218));
         }
         return buffer;

@@ -122,14 +122,14 @@ TEST(Renderer, FillsOutlinesAndImageCopiesKeepToTheirPixelsAndTheClipAtEveryScal
 }
 
 TEST(Renderer, TextIsMeasuredAsDrawnAndStaysInsideItsClip) {
-    const FontSpec arial9{"Arial", 9, kNormalFace}, arial11{"Arial", 11, kNormalFace};
+    const TextFont arial9{"Arial", 9, kNormalFace}, arial11{"Arial", 11, kNormalFace};
     auto measuring = platformGraphics().createMeasuringSurface();
     const CCoord word = measuring->textWidth("Default", arial9);
     EXPECT_GT(word, 20);
     EXPECT_LT(word, 45);
     EXPECT_NEAR(measuring->textWidth("DefaultDefault", arial9), 2 * word, 1);
     EXPECT_GT(measuring->textWidth("Default ", arial9), word);  // a trailing space counts
-    EXPECT_GT(measuring->textWidth("Default", FontSpec{"Arial", 11, kBoldFace}), word);
+    EXPECT_GT(measuring->textWidth("Default", TextFont{"Arial", 11, kBoldFace}), word);
     const CCoord cap = measuring->capHeight(arial11);
     EXPECT_GE(cap, 7);
     EXPECT_LE(cap, 9);
@@ -166,7 +166,7 @@ TEST(Renderer, GdiplusRunsWhileSomethingUsesItAndStopsAfter) {
         EXPECT_NE(gdiplus::memoryDcOf(*buffer), nullptr);
         auto measuring = platformGraphics().createMeasuringSurface();
         EXPECT_EQ(gdiplus::sessionUsers(), 2);
-        EXPECT_GT(measuring->textWidth("Default", FontSpec{"Arial", 9, kNormalFace}), 0);
+        EXPECT_GT(measuring->textWidth("Default", TextFont{"Arial", 9, kNormalFace}), 0);
     }
     EXPECT_EQ(gdiplus::sessionUsers(), 0);
     EXPECT_NE(platformGraphics().decodePng(kRgbPng, sizeof kRgbPng), nullptr);

@@ -94,7 +94,7 @@ public:
         cairo_restore(cr);
     }
 
-    CCoord textWidth(const std::string& text, const FontSpec& font) override {
+    CCoord textWidth(const std::string& text, const TextFont& font) override {
         applyFont(font);
         cairo_text_extents_t ext{};
         cairo_text_extents(cr, text.c_str(), &ext);
@@ -103,7 +103,7 @@ public:
         return width;
     }
 
-    CCoord capHeight(const FontSpec& font) override {
+    CCoord capHeight(const TextFont& font) override {
         // The ink height of a capital M.
         applyFont(font);
         cairo_text_extents_t ext{};
@@ -113,7 +113,7 @@ public:
         return cap;
     }
 
-    void drawText(const std::string& text, const CPoint& origin, const FontSpec& font, const CColor& colour,
+    void drawText(const std::string& text, const CPoint& origin, const TextFont& font, const CColor& colour,
                   bool antialias, const CRect& textClip) override {
         applyFont(font);
         cairo_save(cr);
@@ -141,7 +141,7 @@ private:
         cairo_rectangle(cr, clip.left, clip.top, clip.width(), clip.height());
         cairo_clip(cr);
     }
-    void applyFont(const FontSpec& font) {
+    void applyFont(const TextFont& font) {
         cairo_select_font_face(cr, font.family.c_str(),
                                (font.style & kItalicFace) ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                                (font.style & kBoldFace) ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);

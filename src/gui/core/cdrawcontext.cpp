@@ -88,7 +88,7 @@ void CDrawContext::setFont(const CFontDesc* font, CCoord size, int32_t style) {
     fontStyle = style >= 0 ? style : font->getStyle();
 }
 
-FontSpec CDrawContext::currentFont() const { return FontSpec{fontName, fontSize, fontStyle}; }
+TextFont CDrawContext::currentFont() const { return TextFont{fontName, fontSize, fontStyle}; }
 
 CCoord CDrawContext::getStringWidth(const char* text) {
     if (!text) return 0;
@@ -100,7 +100,7 @@ CCoord CDrawContext::getCapHeight() { return surface->capHeight(currentFont()); 
 void CDrawContext::drawString(const char* rawText, const CRect& rect, CHoriTxtAlign align, bool antialias) {
     if (!rawText || !*rawText) return;
     const std::string shown = utf8::valid(rawText);
-    const FontSpec font = currentFont();
+    const TextFont font = currentFont();
     CCoord width = surface->textWidth(shown, font);
     CCoord cap = surface->capHeight(font);
     CCoord x = rect.left;

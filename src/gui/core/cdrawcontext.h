@@ -86,7 +86,7 @@ public:
 
 private:
     void applyClip();
-    FontSpec currentFont() const;
+    TextFont currentFont() const;
 
     std::unique_ptr<IPlatformSurface> surface;
     CRect fullRect;

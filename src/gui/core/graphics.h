@@ -55,7 +55,7 @@ enum CTxtFace : int32_t {
 };
 
 // A font as the renderer takes it: a family name, a size in pixels, CTxtFace bits.
-struct FontSpec {
+struct TextFont {
     std::string family;
     CCoord size = 12;
     int32_t style = 0;
@@ -79,10 +79,10 @@ public:
     // over what is there, with its alpha multiplied by `alpha` (0 to 1).
     virtual void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) = 0;
     // The advance width of `text` and the height of a capital above the baseline.
-    virtual CCoord textWidth(const std::string& text, const FontSpec& font) = 0;
-    virtual CCoord capHeight(const FontSpec& font) = 0;
+    virtual CCoord textWidth(const std::string& text, const TextFont& font) = 0;
+    virtual CCoord capHeight(const TextFont& font) = 0;
     // Text starting at `origin` on its baseline, clipped to `clip` as well.
-    virtual void drawText(const std::string& text, const CPoint& origin, const FontSpec& font, const CColor& colour,
+    virtual void drawText(const std::string& text, const CPoint& origin, const TextFont& font, const CColor& colour,
                           bool antialias, const CRect& clip) = 0;
 };
 

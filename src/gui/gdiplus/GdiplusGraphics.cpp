@@ -61,8 +61,8 @@ public:
     }
     static bool running() { return instance().token != 0; }
 
-    // The font for `spec` at `scale` (null when GDI+ could not make one). Held sessions only.
-    static const FontEntry* font(const FontSpec& spec, double scale);
+    // The font for `wanted` at `scale` (null when GDI+ could not make one). Held sessions only.
+    static const FontEntry* font(const TextFont& wanted, double scale);
     // The text format every string is drawn and measured with: no padding, no wrapping,
     // no clipping to a layout box, trailing spaces measured (as cairo's advance has them).
     static GpStringFormat* format();
@@ -109,12 +109,12 @@ std::wstring wide(const std::string& utf8) {
 }
 
 // The ink height of "M" as GDI's rasteriser hints it (what cairo's text extents give).
-double capHeightOf(const FontSpec& spec, double pixels) {
+double capHeightOf(const TextFont& wanted, double pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return 0;
-    HFONT font = CreateFontW(-static_cast<int>(std::lround(pixels)), 0, 0, 0, (spec.style & kBoldFace) ? FW_BOLD : FW_NORMAL,
-                             (spec.style & kItalicFace) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, wide(spec.family).c_str());
+    HFONT font = CreateFontW(-static_cast<int>(std::lround(pixels)), 0, 0, 0, (wanted.style & kBoldFace) ? FW_BOLD : FW_NORMAL,
+                             (wanted.style & kItalicFace) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, wide(wanted.family).c_str());
     double cap = 0;
     if (font) {
         HGDIOBJ old = SelectObject(dc, font);
@@ -129,31 +129,31 @@ double capHeightOf(const FontSpec& spec, double pixels) {
     return cap;
 }
 
-const FontEntry* Session::font(const FontSpec& spec, double scale) {
+const FontEntry* Session::font(const TextFont& wanted, double scale) {
     std::lock_guard<std::mutex> lock(mutex());
     Session& s = instance();
     if (!s.token) return nullptr;
-    auto key = std::make_tuple(spec.family, spec.size, spec.style & (kBoldFace | kItalicFace), scale);
+    auto key = std::make_tuple(wanted.family, wanted.size, wanted.style & (kBoldFace | kItalicFace), scale);
     auto it = s.fonts.find(key);
     if (it != s.fonts.end()) return it->second.font ? &it->second : nullptr;
     FontEntry& f = s.fonts[key];
-    if (GdipCreateFontFamilyFromName(wide(spec.family).c_str(), nullptr, &f.family) != Ok || !f.family) {
+    if (GdipCreateFontFamilyFromName(wide(wanted.family).c_str(), nullptr, &f.family) != Ok || !f.family) {
         // A Windows without the family: the system's sans serif.
         f.family = nullptr;
         f.genericFamily = true;
         if (GdipGetGenericFontFamilySansSerif(&f.family) != Ok) f.family = nullptr;
     }
     if (!f.family) return nullptr;
-    const INT style = ((spec.style & kBoldFace) ? FontStyleBold : 0) | ((spec.style & kItalicFace) ? FontStyleItalic : 0);
-    if (GdipCreateFont(f.family, static_cast<REAL>(spec.size), style, UnitPixel, &f.font) != Ok) {
+    const INT style = ((wanted.style & kBoldFace) ? FontStyleBold : 0) | ((wanted.style & kItalicFace) ? FontStyleItalic : 0);
+    if (GdipCreateFont(f.family, static_cast<REAL>(wanted.size), style, UnitPixel, &f.font) != Ok) {
         f.font = nullptr;
         return nullptr;
     }
     UINT16 em = 0, ascent = 0;
     GdipGetEmHeight(f.family, style, &em);
     GdipGetCellAscent(f.family, style, &ascent);
-    f.ascent = em ? spec.size * ascent / em : spec.size;
-    f.capHeight = capHeightOf(spec, spec.size * scale) / scale;
+    f.ascent = em ? wanted.size * ascent / em : wanted.size;
+    f.capHeight = capHeightOf(wanted, wanted.size * scale) / scale;
     return &f;
 }
 
@@ -247,8 +247,8 @@ public:
                         alpha >= 1.f ? 0xff : composite::maskOf(alpha));
     }
 
-    CCoord textWidth(const std::string& text, const FontSpec& spec) override {
-        const FontEntry* font = Session::font(spec, scale);
+    CCoord textWidth(const std::string& text, const TextFont& wanted) override {
+        const FontEntry* font = Session::font(wanted, scale);
         GpStringFormat* format = Session::format();
         if (!font || !format || text.empty() || !ensureGraphics()) return 0;
         const std::wstring w = wide(text);
@@ -259,14 +259,14 @@ public:
         return bounds.Width;
     }
 
-    CCoord capHeight(const FontSpec& spec) override {
-        const FontEntry* font = Session::font(spec, scale);
+    CCoord capHeight(const TextFont& wanted) override {
+        const FontEntry* font = Session::font(wanted, scale);
         return font ? font->capHeight : 0;
     }
 
-    void drawText(const std::string& text, const CPoint& origin, const FontSpec& spec, const CColor& colour,
+    void drawText(const std::string& text, const CPoint& origin, const TextFont& wanted, const CColor& colour,
                   bool antialias, const CRect& textClip) override {
-        const FontEntry* font = Session::font(spec, scale);
+        const FontEntry* font = Session::font(wanted, scale);
         GpStringFormat* format = Session::format();
         if (!font || !format || text.empty() || !ensureGraphics()) return;
         if (!antialias) GdipSetTextRenderingHint(graphics, TextRenderingHintSingleBitPerPixelGridFit);
