@@ -105,7 +105,8 @@ inline uint32_t frameColour(int f) {
 // An image in which frame f (stacked vertically) is filled with frameColour(f).
 inline PlatformImagePtr codedStrip(int width, int frameHeight, int frames) {
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * frameHeight * frames);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0xff000000u | frameColour(static_cast<int>(i / width) / frameHeight);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xff000000u | frameColour(static_cast<int>(i / width) / frameHeight);
     return platformGraphics().createImage(width, frameHeight * frames, pixels.data(), true);
 }
 

@@ -25,7 +25,8 @@ namespace {
 
 int channelDistance(uint32_t a, uint32_t b) {
     int worst = 0;
-    for (int shift : {0, 8, 16}) worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255)));
+    for (int shift : {0, 8, 16})
+        worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 255) - static_cast<int>((b >> shift) & 255)));
     return worst;
 }
 
@@ -69,7 +70,8 @@ PictureDifference compare(const PixelRows& picture, const PixelRows& golden, con
     }
     for (int y = 0; y < golden.height; ++y)
         for (int x = 0; x < golden.width; ++x) {
-            if (std::any_of(boxes.begin(), boxes.end(), [&](const TextBox& box) { return inside(box, x, y); })) continue;
+            if (std::any_of(boxes.begin(), boxes.end(), [&](const TextBox& box) { return inside(box, x, y); }))
+                continue;
             d.outside += channelDistance(picture.at(x, y), golden.at(x, y)) > rounding;
         }
     return d;

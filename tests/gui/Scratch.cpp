@@ -23,8 +23,8 @@ void clearSettingsKey() { RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Morvane\
 }  // namespace
 
 Scratch::Scratch() {
-    const fs::path folder = fs::temp_directory_path() / ("vantel-gui-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                                         std::to_string(gCounter++));
+    const fs::path folder = fs::temp_directory_path() /
+                            ("vantel-gui-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(gCounter++));
     std::error_code error;
     fs::remove_all(folder, error);
     fs::create_directories(folder, error);

@@ -16,7 +16,8 @@ using namespace VSTGUI;
 namespace {
 
 uint32_t rgbOf(cairo_surface_t* s, int x, int y) {
-    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s))[x] &
+    return reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(s) +
+                                             y * cairo_image_surface_get_stride(s))[x] &
            0xffffff;
 }
 
@@ -93,17 +94,20 @@ TEST(Composite, FillsOfEveryColourAndAlphaAsCairoFillsThem) {
                                              static_cast<uint8_t>(value / 3), static_cast<uint8_t>(alpha));
             cairo_surface_flush(dest);
             for (int x = 0; x < 256; ++x)
-                reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(dest))[x] = 0xff000000u | (x << 16) | (x << 8) | x;
+                reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(dest))[x] =
+                    0xff000000u | (x << 16) | (x << 8) | x;
             cairo_surface_mark_dirty(dest);
             cairo_t* cr = cairo_create(dest);
-            cairo_set_source_rgba(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0, colour.alpha / 255.0);
+            cairo_set_source_rgba(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0,
+                                  colour.alpha / 255.0);
             cairo_rectangle(cr, 0, 0, 256, 1);
             cairo_fill(cr);
             cairo_destroy(cr);
             cairo_surface_flush(dest);
             for (int x = 0; x < 256; ++x)
                 wrong += rgbOf(dest, x, 0) !=
-                         (composite::over(composite::solidColour(colour), 0xff000000u | (x << 16) | (x << 8) | x) & 0xffffff);
+                         (composite::over(composite::solidColour(colour), 0xff000000u | (x << 16) | (x << 8) | x) &
+                          0xffffff);
         }
     cairo_surface_destroy(dest);
     EXPECT_EQ(wrong, 0);

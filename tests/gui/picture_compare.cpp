@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     const std::vector<guitest::TextBox> boxes;  // the goldens' own renderer: all of it, within rounding
     const int rounding = 3;
 #endif
-    const guitest::PictureDifference difference = guitest::compare(picture->pixels(), golden->pixels(), boxes, rounding);
+    const guitest::PictureDifference difference =
+        guitest::compare(picture->pixels(), golden->pixels(), boxes, rounding);
     std::printf("%s\n", difference.describe().c_str());
     if (difference.passes()) return 0;
     guitest::writeDifference(picture->pixels(), golden->pixels(), boxes, argv[3]);

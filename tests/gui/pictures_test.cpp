@@ -120,9 +120,8 @@ TEST_P(Pictures, MatchTheirGoldens) {
     const PlatformImagePtr expected = readPng(golden);
     ASSERT_NE(expected, nullptr) << golden;
     const PixelRows picture = editor->getFrame()->getBackBuffer().pixels();
-    const PictureDifference difference = kGoldensOwnRenderer
-                                             ? compare(picture, expected->pixels(), {}, 3)
-                                             : compare(picture, expected->pixels(), boxes, 0);
+    const PictureDifference difference = kGoldensOwnRenderer ? compare(picture, expected->pixels(), {}, 3)
+                                                             : compare(picture, expected->pixels(), boxes, 0);
     if (!difference.passes()) {
         screen->writePng(output + "_actual.png");
         writeDifference(picture, expected->pixels(), boxes, output + "_diff.png");
@@ -137,7 +136,8 @@ TEST(PictureTolerance, AllowsTwoFontEnginesButNotMissingMovedOrRecolouredText) {
         {
             auto s = buffer->createSurface();
             s->fillRect(CRect(0, 0, 80, 24), MakeCColor(189, 207, 218));
-            s->drawText(text, CPoint(20 + dx, 15), TextFont{"Arial", 9, kNormalFace}, colour, true, CRect(10, 4, 70, 20));
+            s->drawText(text, CPoint(20 + dx, 15), TextFont{"Arial", 9, kNormalFace}, colour, true,
+                        CRect(10, 4, 70, 20));
             if (strayPixel) s->fillRect(CRect(2, 2, 3, 3), MakeCColor(190, 207, 218));
         }
         return buffer;

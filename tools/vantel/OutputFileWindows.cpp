@@ -24,7 +24,8 @@ std::string reason(DWORD error) {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string out = text ? platform::toUtf8(text).value_or("error " + std::to_string(error)) : "error " + std::to_string(error);
+    std::string out =
+        text ? platform::toUtf8(text).value_or("error " + std::to_string(error)) : "error " + std::to_string(error);
     if (text) LocalFree(text);
     while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) out.pop_back();
     return out;
@@ -43,8 +44,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
     const std::string name = slash == std::string::npos ? path_ : path_.substr(slash + 1);
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0;; ++attempt) {
-        const std::string candidate = folder + "." + name + "." + std::to_string(GetCurrentProcessId()) + "-" +
-                                      std::to_string(counter++);
+        const std::string candidate =
+            folder + "." + name + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
         HANDLE file = CreateFileW(widePath(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {

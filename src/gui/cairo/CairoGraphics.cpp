@@ -185,7 +185,8 @@ public:
     ~MeasuringSurface() override = default;
 
 private:
-    explicit MeasuringSurface(cairo_surface_t* scratch) : Surface(scratch, 1), scratch(scratch, cairo_surface_destroy) {}
+    explicit MeasuringSurface(cairo_surface_t* scratch)
+        : Surface(scratch, 1), scratch(scratch, cairo_surface_destroy) {}
     std::unique_ptr<cairo_surface_t, void (*)(cairo_surface_t*)> scratch;
 };
 
@@ -249,8 +250,9 @@ public:
                                               rows.height);
             cairo_surface_flush(copy);
             for (int32_t y = 0; y < rows.height; ++y)
-                std::memcpy(cairo_image_surface_get_data(copy) + static_cast<size_t>(y) * cairo_image_surface_get_stride(copy),
-                            rows.data + static_cast<size_t>(y) * rows.stride, static_cast<size_t>(rows.width) * 4);
+                std::memcpy(
+                    cairo_image_surface_get_data(copy) + static_cast<size_t>(y) * cairo_image_surface_get_stride(copy),
+                    rows.data + static_cast<size_t>(y) * rows.stride, static_cast<size_t>(rows.width) * 4);
             cairo_surface_mark_dirty(copy);
             surface = copy;
         }

@@ -14,8 +14,8 @@ namespace cairo {
 class XcbWindowTarget {
 public:
     // Null when cairo cannot draw into the window.
-    static std::unique_ptr<XcbWindowTarget> create(xcb_connection_t* conn, xcb_window_t window, xcb_visualtype_t* visual,
-                                                   int width, int height);
+    static std::unique_ptr<XcbWindowTarget> create(xcb_connection_t* conn, xcb_window_t window,
+                                                   xcb_visualtype_t* visual, int width, int height);
     ~XcbWindowTarget();
     XcbWindowTarget(const XcbWindowTarget&) = delete;
     XcbWindowTarget& operator=(const XcbWindowTarget&) = delete;

@@ -112,9 +112,10 @@ std::wstring wide(const std::string& utf8) {
 double capHeightOf(const TextFont& wanted, double pixels) {
     HDC dc = CreateCompatibleDC(nullptr);
     if (!dc) return 0;
-    HFONT font = CreateFontW(-static_cast<int>(std::lround(pixels)), 0, 0, 0, (wanted.style & kBoldFace) ? FW_BOLD : FW_NORMAL,
-                             (wanted.style & kItalicFace) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, wide(wanted.family).c_str());
+    HFONT font =
+        CreateFontW(-static_cast<int>(std::lround(pixels)), 0, 0, 0, (wanted.style & kBoldFace) ? FW_BOLD : FW_NORMAL,
+                    (wanted.style & kItalicFace) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, wide(wanted.family).c_str());
     double cap = 0;
     if (font) {
         HGDIOBJ old = SelectObject(dc, font);
@@ -144,7 +145,8 @@ const FontEntry* Session::font(const TextFont& wanted, double scale) {
         if (GdipGetGenericFontFamilySansSerif(&f.family) != Ok) f.family = nullptr;
     }
     if (!f.family) return nullptr;
-    const INT style = ((wanted.style & kBoldFace) ? FontStyleBold : 0) | ((wanted.style & kItalicFace) ? FontStyleItalic : 0);
+    const INT style =
+        ((wanted.style & kBoldFace) ? FontStyleBold : 0) | ((wanted.style & kItalicFace) ? FontStyleItalic : 0);
     if (GdipCreateFont(f.family, static_cast<REAL>(wanted.size), style, UnitPixel, &f.font) != Ok) {
         f.font = nullptr;
         return nullptr;
@@ -229,7 +231,8 @@ public:
         composite::fill(target, composite::Box{box.left, box.top, box.right, box.top + w}.intersect(clip), c);
         composite::fill(target, composite::Box{box.left, box.bottom - w, box.right, box.bottom}.intersect(clip), c);
         composite::fill(target, composite::Box{box.left, box.top + w, box.left + w, box.bottom - w}.intersect(clip), c);
-        composite::fill(target, composite::Box{box.right - w, box.top + w, box.right, box.bottom - w}.intersect(clip), c);
+        composite::fill(target, composite::Box{box.right - w, box.top + w, box.right, box.bottom - w}.intersect(clip),
+                        c);
     }
 
     void drawLine(const CPoint& from, const CPoint& to, const CColor& colour, CCoord lineWidth) override {
@@ -253,8 +256,8 @@ public:
         if (!font || !format || text.empty() || !ensureGraphics()) return 0;
         const std::wstring w = wide(text);
         RectF layout(0, 0, 0, 0), bounds;
-        if (GdipMeasureString(graphics, w.c_str(), static_cast<INT>(w.size()), font->font, &layout, format, &bounds, nullptr,
-                              nullptr) != Ok)
+        if (GdipMeasureString(graphics, w.c_str(), static_cast<INT>(w.size()), font->font, &layout, format, &bounds,
+                              nullptr, nullptr) != Ok)
             return 0;
         return bounds.Width;
     }
@@ -272,7 +275,8 @@ public:
         if (!antialias) GdipSetTextRenderingHint(graphics, TextRenderingHintSingleBitPerPixelGridFit);
         applyClip();
         GdipSetClipRect(graphics, static_cast<REAL>(textClip.left), static_cast<REAL>(textClip.top),
-                        static_cast<REAL>(textClip.width()), static_cast<REAL>(textClip.height()), CombineModeIntersect);
+                        static_cast<REAL>(textClip.width()), static_cast<REAL>(textClip.height()),
+                        CombineModeIntersect);
         GpSolidFill* brush = nullptr;
         if (GdipCreateSolidFill(argb(colour), &brush) == Ok) {
             const std::wstring w = wide(text);
@@ -286,14 +290,14 @@ public:
 
 private:
     static ARGB argb(const CColor& c) {
-        return (static_cast<ARGB>(c.alpha) << 24) | (static_cast<ARGB>(c.red) << 16) | (static_cast<ARGB>(c.green) << 8) |
-               c.blue;
+        return (static_cast<ARGB>(c.alpha) << 24) | (static_cast<ARGB>(c.red) << 16) |
+               (static_cast<ARGB>(c.green) << 8) | c.blue;
     }
     // Logical whole pixels to device pixels.
     composite::Box device(const CRect& r) const {
-        return composite::Box{static_cast<int32_t>(std::lround(r.left * scale)), static_cast<int32_t>(std::lround(r.top * scale)),
-                              static_cast<int32_t>(std::lround(r.right * scale)),
-                              static_cast<int32_t>(std::lround(r.bottom * scale))};
+        return composite::Box{
+            static_cast<int32_t>(std::lround(r.left * scale)), static_cast<int32_t>(std::lround(r.top * scale)),
+            static_cast<int32_t>(std::lround(r.right * scale)), static_cast<int32_t>(std::lround(r.bottom * scale))};
     }
     // A GDI+ graphics over the pixels, made when text or a line first needs it. World
     // coordinates are logical; the clip is the device clip.
@@ -316,7 +320,8 @@ private:
         // Lines anti-aliased, through pixel centres at half pixels as cairo has them.
         GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
         GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-        if (scale != 1) GdipScaleWorldTransform(graphics, static_cast<REAL>(scale), static_cast<REAL>(scale), MatrixOrderPrepend);
+        if (scale != 1)
+            GdipScaleWorldTransform(graphics, static_cast<REAL>(scale), static_cast<REAL>(scale), MatrixOrderPrepend);
         applyClip();
         return true;
     }
@@ -328,7 +333,8 @@ private:
         if (GdipCreateRegionRectI(&r, &region) != Ok) return;
         if (scale != 1) {
             GpMatrix* inverse = nullptr;
-            if (GdipCreateMatrix2(static_cast<REAL>(1 / scale), 0, 0, static_cast<REAL>(1 / scale), 0, 0, &inverse) == Ok) {
+            if (GdipCreateMatrix2(static_cast<REAL>(1 / scale), 0, 0, static_cast<REAL>(1 / scale), 0, 0, &inverse) ==
+                Ok) {
                 GdipTransformRegion(region, inverse);
                 GdipDeleteMatrix(inverse);
             }
@@ -468,8 +474,9 @@ public:
                     for (UINT x = 0; x < width; ++x) {
                         const uint32_t p = row[x];
                         out[x] = opaque ? (p | 0xff000000u)
-                                        : composite::premultiplied(static_cast<uint8_t>(p >> 24), static_cast<uint8_t>(p >> 16),
-                                                                   static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p));
+                                        : composite::premultiplied(
+                                              static_cast<uint8_t>(p >> 24), static_cast<uint8_t>(p >> 16),
+                                              static_cast<uint8_t>(p >> 8), static_cast<uint8_t>(p));
                     }
                 }
                 GdipBitmapUnlockBits(bitmap, &locked);
@@ -501,8 +508,8 @@ public:
         // A copy in the layout the encoder takes (opaque images as 32-bit RGB: no alpha in the file).
         std::vector<uint32_t> words(static_cast<size_t>(rows.width) * rows.height);
         for (int32_t y = 0; y < rows.height; ++y)
-            std::memcpy(words.data() + static_cast<size_t>(y) * rows.width, rows.data + static_cast<size_t>(y) * rows.stride,
-                        static_cast<size_t>(rows.width) * 4);
+            std::memcpy(words.data() + static_cast<size_t>(y) * rows.width,
+                        rows.data + static_cast<size_t>(y) * rows.stride, static_cast<size_t>(rows.width) * 4);
         GpBitmap* bitmap = nullptr;
         if (GdipCreateBitmapFromScan0(rows.width, rows.height, rows.width * 4,
                                       rows.opaque ? PixelFormat32bppRGB : PixelFormat32bppPARGB,

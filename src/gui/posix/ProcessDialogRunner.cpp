@@ -49,7 +49,8 @@ public:
         }
         if (program.empty()) return nullptr;
         auto* job = new ProcessDialogJob;
-        if (!job->start(program, kdialog ? filedialog::kdialogArguments(request) : filedialog::zenityArguments(request))) {
+        if (!job->start(program,
+                        kdialog ? filedialog::kdialogArguments(request) : filedialog::zenityArguments(request))) {
             delete job;
             return nullptr;
         }
