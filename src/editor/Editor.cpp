@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#if !defined(_WIN32)
 #include "../gui/x11/X11Frame.h"
+#endif
 #include "../presets/CPresetSystemEffect.h"
 #include "../presets/settings/PresetCommands.h"
 #include "MyFrame.h"
@@ -21,7 +23,11 @@ Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
     // Nothing here talks to an X server: hosts, scanners and tests create the effect
     // (and so this object) without a display.
     artwork::install();
+#if !defined(_WIN32)
     useX11Platform();
+#endif
+    // (Windows has no window of its own yet: there frames open only where the offscreen
+    // backend is installed, as in the tests and `vantel shot`.)
     setKnobMode(kLinearMode);
     if (auto* effectX = dynamic_cast<AudioEffectX*>(effect))
         panel_ = std::make_unique<Panel>(*this, *effectX, dynamic_cast<PanelEffect*>(effect));
@@ -203,5 +209,3 @@ void Editor::applyPending(bool all) {
     if (linkPending_.exchange(false, std::memory_order_acquire) || all) applyLink(isLinked());
     if (tempoPending_.exchange(false, std::memory_order_acquire) || all) applyTempo(shownTempo());
 }
-
-EditorObject* createEditorObject(AudioEffectX* effect) { return new Editor(effect); }

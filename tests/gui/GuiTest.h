@@ -3,7 +3,6 @@
 // scripted answers, frame-coded bitmaps, and a fixture with an offscreen frame.
 #pragma once
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -104,17 +103,11 @@ inline uint32_t frameColour(int f) {
 }
 
 // An image in which frame f (stacked vertically) is filled with frameColour(f).
-inline cairo_surface_t* codedStrip(int width, int frameHeight, int frames) {
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, frameHeight * frames);
-    cairo_t* cr = cairo_create(s);
-    for (int f = 0; f < frames; ++f) {
-        uint32_t c = frameColour(f);
-        cairo_set_source_rgb(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0);
-        cairo_rectangle(cr, 0, f * frameHeight, width, frameHeight);
-        cairo_fill(cr);
-    }
-    cairo_destroy(cr);
-    return s;
+inline PlatformImagePtr codedStrip(int width, int frameHeight, int frames) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * frameHeight * frames);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xff000000u | frameColour(static_cast<int>(i / width) / frameHeight);
+    return platformGraphics().createImage(width, frameHeight * frames, pixels.data(), true);
 }
 
 inline int frameOfColour(uint32_t colour, int frames) {

@@ -1,56 +1,39 @@
 // The embedded 2x artwork against the 1x set: every bitmap at exactly twice the width and
 // height, and each frame, averaged down over 2 x 2 blocks, showing what its 1x twin shows
 // where it shows it.
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
 
 #include "artwork.h"
+#include "core/graphics.h"
 #include "core/resources.h"
 #include "layout.h"
 
 namespace {
 
-struct PngReader {
-    const unsigned char* data;
-    size_t left;
-};
-
-cairo_status_t readPng(void* closure, unsigned char* out, unsigned int length) {
-    auto* r = static_cast<PngReader*>(closure);
-    if (length > r->left) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(out, r->data, length);
-    r->data += length;
-    r->left -= length;
-    return CAIRO_STATUS_SUCCESS;
-}
-
-cairo_surface_t* decode(const VSTGUI::EmbeddedResource& res) {
-    PngReader reader{res.data, res.size};
-    return cairo_image_surface_create_from_png_stream(readPng, &reader);
+VSTGUI::PlatformImagePtr decode(const VSTGUI::EmbeddedResource& res) {
+    return VSTGUI::platformGraphics().decodePng(res.data, res.size);
 }
 
 // Mean absolute difference, in levels of 0..255 per channel, between frame f of `one` and
-// frame f of `two` box-filtered down by 2 (premultiplied, as cairo holds them; the alpha
-// channel counts where the image has one).
-double frameDifference(cairo_surface_t* one, cairo_surface_t* two, int frames, int f) {
-    const int width = cairo_image_surface_get_width(one), frameHeight = cairo_image_surface_get_height(one) / frames;
-    const int channels = cairo_image_surface_get_format(one) == CAIRO_FORMAT_ARGB32 ? 4 : 3;
-    const unsigned char* a = cairo_image_surface_get_data(one);
-    const unsigned char* b = cairo_image_surface_get_data(two);
-    const int strideA = cairo_image_surface_get_stride(one), strideB = cairo_image_surface_get_stride(two);
+// frame f of `two` box-filtered down by 2 (premultiplied, as the renderer holds them; the
+// alpha channel counts where the image has one).
+double frameDifference(const VSTGUI::IPlatformImage& one, const VSTGUI::IPlatformImage& two, int frames, int f) {
+    const VSTGUI::PixelRows a = one.pixels(), b = two.pixels();
+    const int width = a.width, frameHeight = a.height / frames;
+    const int channels = a.opaque ? 3 : 4;
     long sum = 0;
     for (int y = f * frameHeight; y < (f + 1) * frameHeight; ++y)
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < channels; ++c) {
+                const int shift = 8 * c;
                 int block = 0;
                 for (int dy = 0; dy < 2; ++dy)
-                    for (int dx = 0; dx < 2; ++dx) block += b[(2 * y + dy) * strideB + (2 * x + dx) * 4 + c];
-                sum += std::abs((block + 2) / 4 - a[y * strideA + x * 4 + c]);
+                    for (int dx = 0; dx < 2; ++dx) block += (b.at(2 * x + dx, 2 * y + dy) >> shift) & 0xff;
+                sum += std::abs((block + 2) / 4 - int((a.at(x, y) >> shift) & 0xff));
             }
     return double(sum) / (double(width) * frameHeight * channels);
 }
@@ -76,21 +59,17 @@ TEST(Artwork2x, EveryBitmapIsTwiceTheSizeAndShowsItsTwinFrameByFrame) {
         ASSERT_NE(res1, nullptr) << bitmap.id;
         ASSERT_EQ(res2.id, bitmap.id);
         total += res2.size;
-        cairo_surface_t* one = decode(*res1);
-        cairo_surface_t* two = decode(res2);
-        ASSERT_EQ(cairo_surface_status(two), CAIRO_STATUS_SUCCESS) << bitmap.id;
-        EXPECT_EQ(cairo_image_surface_get_width(two), 2 * cairo_image_surface_get_width(one)) << bitmap.id;
-        EXPECT_EQ(cairo_image_surface_get_height(two), 2 * cairo_image_surface_get_height(one)) << bitmap.id;
-        EXPECT_EQ(cairo_image_surface_get_format(two), cairo_image_surface_get_format(one)) << bitmap.id;
-        if (cairo_image_surface_get_width(two) == 2 * cairo_image_surface_get_width(one) &&
-            cairo_image_surface_get_height(two) == 2 * cairo_image_surface_get_height(one)) {
+        const VSTGUI::PlatformImagePtr one = decode(*res1), two = decode(res2);
+        ASSERT_TRUE(one && two) << bitmap.id;
+        EXPECT_EQ(two->getWidth(), 2 * one->getWidth()) << bitmap.id;
+        EXPECT_EQ(two->getHeight(), 2 * one->getHeight()) << bitmap.id;
+        EXPECT_EQ(two->pixels().opaque, one->pixels().opaque) << bitmap.id;
+        if (two->getWidth() == 2 * one->getWidth() && two->getHeight() == 2 * one->getHeight()) {
             bool isLabelled = std::find(std::begin(labelled), std::end(labelled), bitmap.id) != std::end(labelled);
             for (int f = 0; f < bitmap.frames; ++f)
-                EXPECT_LE(frameDifference(one, two, bitmap.frames, f), isLabelled ? kLabelledTolerance : kTolerance)
+                EXPECT_LE(frameDifference(*one, *two, bitmap.frames, f), isLabelled ? kLabelledTolerance : kTolerance)
                     << bitmap.id << " frame " << f;
         }
-        cairo_surface_destroy(one);
-        cairo_surface_destroy(two);
     }
     // The 2x set weighs on the plug-in's size: keep it within bounds.
     EXPECT_LT(total, 2u * 1024u * 1024u);

@@ -71,11 +71,8 @@ TEST_F(Controls, KnobWheelStepsByTheWheelIncrement) {
 }
 
 TEST_F(Controls, HorizontalSwitchPositionsAcrossTheBitmap) {
-    for (auto [id, width, frames] : {std::tuple{142, 19, 2}, std::tuple{143, 26, 3}}) {
-        cairo_surface_t* strip = codedStrip(width, 9, frames);
-        resources::setOverride(id, strip);
-        cairo_surface_destroy(strip);
-    }
+    for (auto [id, width, frames] : {std::tuple{142, 19, 2}, std::tuple{143, 26, 3}})
+        resources::setOverride(id, codedStrip(width, 9, frames));
     auto* b2 = new CBitmap(142);
     auto* b3 = new CBitmap(143);
     auto* two = add(new CHorizontalSwitch(CRect(109, 90, 128, 99), &listener, 88, 2, 9, 2, b2));

@@ -218,11 +218,7 @@ TEST_F(EditorControls, StripControlsNotifyOncePerPressAndShowHoverAndValueFrames
     const struct {
         int id, width, frameHeight, frames;
     } art[] = {{990, 17, 15, 3}, {992, 32, 13, 3}, {995, 30, 13, 5}, {998, 24, 16, 3}};
-    for (const auto& a : art) {
-        cairo_surface_t* s = codedStrip(a.width, a.frameHeight, a.frames);
-        resources::setOverride(a.id, s);
-        cairo_surface_destroy(s);
-    }
+    for (const auto& a : art) resources::setOverride(a.id, codedStrip(a.width, a.frameHeight, a.frames));
     auto made = [this](auto* c) {
         c->getBackground()->forget();  // the control holds its own reference
         return add(c);

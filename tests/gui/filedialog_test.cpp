@@ -9,6 +9,7 @@
 
 #include "GuiTest.h"
 #include "posix/ChildProcess.h"
+#include "posix/ProcessDialogRunner.h"
 
 using namespace guitest;
 
@@ -141,7 +142,18 @@ TEST(ChildProcessTest, KillEndsAndReapsAHangingChild) {
     unsetenv("FAKE_DIALOG_MODE");
 }
 
-using FileSelector = FrameTest;
+// The desktop's dialogs, as the X11 backend installs them.
+class FileSelector : public FrameTest {
+protected:
+    void SetUp() override {
+        FrameTest::SetUp();
+        CNewFileSelector::setDefaultRunner(posix::processDialogRunner());
+    }
+    void TearDown() override {
+        CNewFileSelector::setDefaultRunner(nullptr);
+        FrameTest::TearDown();
+    }
+};
 
 TEST_F(FileSelector, RunCompletesFromIdleAndDropsInputMeanwhile) {
     setenv("VANTEL_FILE_DIALOG", kFake.c_str(), 1);

@@ -42,7 +42,14 @@ void focusParent() {
 // Pixels of the window that differ from the panel background (-1: no grab).
 long differenceFromPanel(int x, int y, int w, int h) {
     cairo_surface_t* screen = display.grab(parent, kWidth, kHeight);
-    cairo_surface_t* panel = resources::load(artwork::kBackground);
+    // The artwork as the toolkit decoded it, copied into a surface the comparison takes.
+    const PixelRows art = resources::load(artwork::kBackground)->pixels();
+    cairo_surface_t* panel = cairo_image_surface_create(CAIRO_FORMAT_RGB24, art.width, art.height);
+    cairo_surface_flush(panel);
+    for (int row = 0; row < art.height; ++row)
+        std::memcpy(cairo_image_surface_get_data(panel) + row * cairo_image_surface_get_stride(panel),
+                    art.data + row * art.stride, static_cast<size_t>(art.width) * 4);
+    cairo_surface_mark_dirty(panel);
     long n = xtest::differingPixels(screen, x, y, panel, x, y, w, h);
     if (screen) cairo_surface_destroy(screen);
     cairo_surface_destroy(panel);

@@ -10,8 +10,4 @@ int runStress(Args) {
 
 int runPlot(Args) { throw Failure("plot draws with cairo, which this Windows build leaves out; run it with the Linux build."); }
 
-int runShot(Args) {
-    throw Failure("shot draws the editor, which the Windows build does not have yet; run it with the Linux build.");
-}
-
 }  // namespace vantel

@@ -1,7 +1,5 @@
 #include "cbitmap.h"
 
-#include <cairo.h>
-
 #include <cassert>
 #include <cstring>
 
@@ -12,26 +10,19 @@ namespace VSTGUI {
 
 bool CBaseObject::isTypeOf(const char* name) const { return std::strcmp(name, "CBaseObject") == 0; }
 
-CBitmap::CBitmap(int32_t id) : resourceId(id) {
-    image = resources::load(id);
+CBitmap::CBitmap(int32_t id) : CBitmap(resources::load(id)) {
+    resourceId = id;
     assert(image && "bitmap resource missing");
+}
+
+CBitmap::CBitmap(PlatformImagePtr img) : image(std::move(img)) {
     if (image) {
-        width = cairo_image_surface_get_width(image);
-        height = cairo_image_surface_get_height(image);
+        width = image->getWidth();
+        height = image->getHeight();
     }
 }
 
-CBitmap::CBitmap(cairo_surface_t* img) {
-    if (img && cairo_surface_get_type(img) == CAIRO_SURFACE_TYPE_IMAGE) {
-        image = cairo_surface_reference(img);
-        width = cairo_image_surface_get_width(image);
-        height = cairo_image_surface_get_height(image);
-    }
-}
-
-CBitmap::~CBitmap() {
-    if (image) cairo_surface_destroy(image);
-}
+CBitmap::~CBitmap() = default;
 
 void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offset, float alpha) {
     if (context) context->drawBitmap(this, dest, offset, alpha);

@@ -1,9 +1,8 @@
 // A bitmap from the embedded resources, decoded once, shared by reference count.
 #pragma once
 
+#include "graphics.h"
 #include "vstguibase.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
@@ -13,15 +12,15 @@ class CBitmap : public CBaseObject {
 public:
     // A missing id gives a 0 x 0 bitmap that draws nothing.
     explicit CBitmap(int32_t resourceId);
-    // Wraps an existing image (takes a reference of its own).
-    explicit CBitmap(cairo_surface_t* image);
+    // Wraps an image the renderer made.
+    explicit CBitmap(PlatformImagePtr image);
     ~CBitmap() override;
 
     CCoord getWidth() const { return width; }
     CCoord getHeight() const { return height; }
     int32_t getResourceId() const { return resourceId; }
     bool isLoaded() const { return image != nullptr; }
-    cairo_surface_t* getSurface() const { return image; }
+    const PlatformImagePtr& getPlatformImage() const { return image; }
 
     // Copies the dest-sized region that starts at `offset` in the bitmap to `dest`.
     void draw(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint(0, 0), float alpha = 1.f);
@@ -30,7 +29,7 @@ public:
 
 private:
     int32_t resourceId = -1;
-    cairo_surface_t* image = nullptr;
+    PlatformImagePtr image;
     CCoord width = 0;
     CCoord height = 0;
 };

@@ -1,28 +1,21 @@
-// Drawing on a cairo context (the frame's back buffer). Rectangles are snapped to whole
-// pixels by truncation for fills, outlines and bitmap copies, so that half-pixel
-// rectangles stay crisp.
+// Drawing into the frame's back buffer through the renderer's surface (graphics.h). The
+// context keeps the colours, the font and the clip stack, snaps rectangles to whole pixels
+// by truncation for fills, outlines and bitmap copies (so that half-pixel rectangles stay
+// crisp) and places text, so that every renderer receives the same pixels to fill.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "graphics.h"
 #include "vstguibase.h"
-
-typedef struct _cairo cairo_t;
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
 class CBitmap;
 
-enum CTxtFace : int32_t {
-    kNormalFace = 0,
-    kBoldFace = 1 << 1,
-    kItalicFace = 1 << 2,
-    kUnderlineFace = 1 << 3,
-};
-
-// A font by family name and size in pixels; resolved through fontconfig when drawn.
+// A font by family name and size in pixels; the renderer resolves the name when drawing.
 class CFontDesc : public CBaseObject {
 public:
     CFontDesc(const char* name = "Arial", CCoord size = 12, int32_t style = kNormalFace)
@@ -54,13 +47,14 @@ enum CDrawStyle : int32_t { kDrawStroked = 0, kDrawFilled, kDrawFilledAndStroked
 
 class CDrawContext {
 public:
-    // Draws on `surface` (takes no ownership; the surface must outlive the context).
-    explicit CDrawContext(cairo_surface_t* surface);
+    // Draws into `target` (which must outlive the context); all is there once the context
+    // is destroyed.
+    explicit CDrawContext(IPlatformBackBuffer& target);
+    // Measures text only: what is drawn goes nowhere.
+    CDrawContext();
     ~CDrawContext();
     CDrawContext(const CDrawContext&) = delete;
     CDrawContext& operator=(const CDrawContext&) = delete;
-
-    cairo_t* getCairo() const { return cr; }
 
     void drawBitmap(CBitmap* bitmap, const CRect& dest, const CPoint& offset = CPoint(0, 0), float alpha = 1.f);
 
@@ -83,20 +77,18 @@ public:
     void setFont(const CFontDesc* font, CCoord size = 0, int32_t style = -1);
     void setFontColor(const CColor& c) { fontColor = c; }
     const CColor& getFontColor() const { return fontColor; }
-    // Baseline at the rectangle's vertical middle plus half the cap height; clipped to `rect`.
-    // Text is shown as UTF-8, bytes that are not valid UTF-8 as Latin-1 (see utf8.h).
+    // Baseline at the rectangle's vertical middle plus half the cap height, both rounded to
+    // whole pixels; clipped to `rect`. Text is shown as UTF-8, bytes that are not valid
+    // UTF-8 as Latin-1 (see utf8.h).
     void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText, bool antialias = true);
     CCoord getStringWidth(const char* text);
     CCoord getCapHeight();
 
 private:
-    void applyFont();
     void applyClip();
-    // Replaces a context that a failed call left in an error state.
-    void recover();
+    TextFont currentFont() const;
 
-    cairo_t* cr;
-    cairo_surface_t* surface;
+    std::unique_ptr<IPlatformSurface> surface;
     CRect fullRect;
     CRect clipRect;
     std::vector<CRect> clipStack;

@@ -1,12 +1,8 @@
 #include "cfileselector.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
-#include "../posix/ChildProcess.h"
 #include "cframe.h"
 
 namespace VSTGUI {
@@ -79,62 +75,14 @@ bool parseOutput(const std::string& output, int exitStatus, std::string& path) {
 
 }  // namespace filedialog
 
-// ---------------------------------------------------------------- the process runner
+// ---------------------------------------------------------------- runners
 
 namespace {
-
-bool executable(const std::string& path) { return !path.empty() && access(path.c_str(), X_OK) == 0; }
-
-class ProcessDialogJob : public IFileDialogJob {
-public:
-    bool start(const std::string& program, const std::vector<std::string>& args) {
-        return process.start(program, args, true);
-    }
-    bool poll(std::vector<std::string>& files) override {
-        if (!process.poll()) return false;
-        files.clear();
-        std::string path;
-        if (filedialog::parseOutput(process.output(), process.exitStatus(), path)) files.push_back(path);
-        return true;
-    }
-    void cancel() override { process.kill(); }
-
-private:
-    posix::ChildProcess process;
-};
-
-class ProcessDialogRunner : public IFileDialogRunner {
-public:
-    IFileDialogJob* start(const FileDialogRequest& request) override {
-        std::string program;
-        bool kdialog = false;
-        const char* overrideProgram = getenv("VANTEL_FILE_DIALOG");
-        if (overrideProgram && *overrideProgram) {
-            program = overrideProgram;
-        } else {
-            for (const char* p : {"/usr/bin/zenity", "/usr/local/bin/zenity"})
-                if (program.empty() && executable(p)) program = p;
-            for (const char* p : {"/usr/bin/kdialog", "/usr/local/bin/kdialog"})
-                if (program.empty() && executable(p)) {
-                    program = p;
-                    kdialog = true;
-                }
-        }
-        if (program.empty()) return nullptr;
-        auto* job = new ProcessDialogJob;
-        if (!job->start(program, kdialog ? filedialog::kdialogArguments(request) : filedialog::zenityArguments(request))) {
-            delete job;
-            return nullptr;
-        }
-        return job;
-    }
-};
-
-ProcessDialogRunner gProcessRunner;
+IFileDialogRunner* gDefaultRunner = nullptr;
 IFileDialogRunner* gRunner = nullptr;
 
-IFileDialogRunner* runner() { return gRunner ? gRunner : &gProcessRunner; }
-
+// Without a runner of the platform's there is no dialog: the operations find no file.
+IFileDialogRunner* runner() { return gRunner ? gRunner : gDefaultRunner; }
 }  // namespace
 
 // The pending dialog as a frame task: it blocks input and ends in the callback.
@@ -175,6 +123,7 @@ CNewFileSelector* CNewFileSelector::create(CFrame* parent, Style style) { return
 void CNewFileSelector::setDefaultExtension(const CFileExtension& ext) { request.defaultExtension = ext.getExtension(); }
 
 void CNewFileSelector::setRunner(IFileDialogRunner* r) { gRunner = r; }
+void CNewFileSelector::setDefaultRunner(IFileDialogRunner* r) { gDefaultRunner = r; }
 
 const char* CNewFileSelector::getSelectedFile(int32_t index) const {
     return index >= 0 && index < getNumSelectedFiles() ? selected[static_cast<size_t>(index)].c_str() : nullptr;
@@ -183,7 +132,7 @@ const char* CNewFileSelector::getSelectedFile(int32_t index) const {
 bool CNewFileSelector::run(Callback callback) {
     selected.clear();
     if (!frame || frame->isClosed() || frame->isInputBlocked()) return false;
-    IFileDialogJob* job = runner()->start(request);
+    IFileDialogJob* job = runner() ? runner()->start(request) : nullptr;
     if (!job) return false;
     auto* task = new FileDialogTask(this, job, std::move(callback));
     frame->addTask(task);
@@ -193,7 +142,7 @@ bool CNewFileSelector::run(Callback callback) {
 
 bool CNewFileSelector::runModal() {
     selected.clear();
-    IFileDialogJob* job = runner()->start(request);
+    IFileDialogJob* job = runner() ? runner()->start(request) : nullptr;
     if (!job) return false;
     std::vector<std::string> files;
     while (!job->poll(files)) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -1,7 +1,8 @@
-// File selection. The request is collected here and handed to a runner; the default runner
-// starts zenity (else kdialog) as a child process. `run(callback)` does not block: the
-// frame polls the dialog in idle, drops mouse and key input while it is open, and calls the
-// callback when it ends. `runModal()` waits for the dialog.
+// File selection. The request is collected here and handed to a runner, which the window
+// system installs (on X11 the one that starts zenity, else kdialog, as a child process:
+// posix/ProcessDialogRunner.h). `run(callback)` does not block: the frame polls the dialog
+// in idle, drops mouse and key input while it is open, and calls the callback when it
+// ends. `runModal()` waits for the dialog.
 #pragma once
 
 #include <functional>
@@ -84,7 +85,9 @@ public:
     const FileDialogRequest& getRequest() const { return request; }
     Style getStyle() const { return static_cast<Style>(request.style); }
 
-    // Test seam: the runner every selector uses (null restores the process runner).
+    // The window system's runner (none: no dialog can be started).
+    static void setDefaultRunner(IFileDialogRunner* runner);
+    // Test seam: the runner every selector uses (null restores the default runner).
     static void setRunner(IFileDialogRunner* runner);
 
 private:

@@ -1,9 +1,7 @@
 #include "cframe.h"
 
-#include <cairo.h>
-#include <time.h>
-
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "keys.h"
@@ -26,9 +24,8 @@ IPlatformFrame* PlatformFactory::create(CFrame* frame, void* parent, const CRect
 }
 
 uint32_t monotonicTicks() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 // ---------------------------------------------------------------- timer
@@ -58,7 +55,7 @@ bool CVSTGUITimer::stop() {
 CFrame::CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* editor)
     : CView(rect), editor(editor) {
     int w = static_cast<int>(rect.width()), h = static_cast<int>(rect.height());
-    backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w > 0 ? w : 1, h > 0 ? h : 1);
+    backBuffer = platformGraphics().createBackBuffer(w > 0 ? w : 1, h > 0 ? h : 1, 1);
     parentFrame = this;
     if (systemWindow) platform = PlatformFactory::create(this, systemWindow, rect);
     invalidRect(size);
@@ -66,7 +63,6 @@ CFrame::CFrame(const CRect& rect, void* systemWindow, VSTGUIEditorInterface* edi
 
 CFrame::~CFrame() {
     if (!closed) releaseAll();
-    cairo_surface_destroy(backBuffer);
 }
 
 void CFrame::releaseAll() {
@@ -240,7 +236,7 @@ void CFrame::redrawDirty() {
     std::vector<CRect> rects;
     rects.swap(dirtyRects);
     {
-        CDrawContext context(backBuffer);
+        CDrawContext context(*backBuffer);
         for (const CRect& r : rects) {
             context.setClipRect(r);
             drawRect(&context, r);
@@ -250,9 +246,8 @@ void CFrame::redrawDirty() {
                 modalView->drawRect(&context, r);
         }
     }
-    cairo_surface_flush(backBuffer);
     if (platform)
-        for (const CRect& r : rects) platform->present(backBuffer, r);
+        for (const CRect& r : rects) platform->present(*backBuffer, r);
 }
 
 void CFrame::draw(CDrawContext* context) {
@@ -366,9 +361,14 @@ void CFrame::pollTasks() {
 
 // ---------------------------------------------------------------- raw input
 
+CPoint CFrame::fromDevice(const CPoint& where) const {
+    const CCoord scale = backBuffer->getScaleFactor();
+    return CPoint(where.x / scale, where.y / scale);
+}
+
 void CFrame::rawPress(int button, uint32_t xstate, const CPoint& whereIn, uint32_t time) {
     if (closed) return;
-    CPoint where = whereIn;
+    CPoint where = fromDevice(whereIn);
     mouseLocation = where;
     syncModifiers(xstate);
     bool horizontal = false;
@@ -395,7 +395,7 @@ void CFrame::rawRelease(int button, uint32_t xstate, const CPoint& whereIn, uint
     bool horizontal = false;
     if (input::wheelDirection(button, horizontal) != 0) return;  // wheel "releases" carry nothing
     syncModifiers(xstate);
-    CPoint where = whereIn;
+    CPoint where = fromDevice(whereIn);
     mouseLocation = where;
     if (isInputBlocked()) return;
     int32_t state = (input::heldButtons(xstate) & ~input::buttonBit(button)) | input::modifiers(xstate);
@@ -404,7 +404,7 @@ void CFrame::rawRelease(int button, uint32_t xstate, const CPoint& whereIn, uint
 
 void CFrame::rawMove(uint32_t xstate, const CPoint& whereIn, uint32_t) {
     if (closed) return;
-    CPoint where = whereIn;
+    CPoint where = fromDevice(whereIn);
     mouseLocation = where;
     syncModifiers(xstate);
     if (isInputBlocked()) return;

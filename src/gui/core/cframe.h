@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "cview.h"
+#include "graphics.h"
 #include "input.h"
 #include "platform.h"
 
@@ -95,7 +97,9 @@ public:
     void invalid() override { invalidRect(size); }
     // Repaints now whatever is dirty (step 5 of idle).
     void redrawDirty();
-    cairo_surface_t* getBackBuffer() const { return backBuffer; }
+    // What the views draw into: the frame's size times its scale factor in pixels.
+    IPlatformBackBuffer& getBackBuffer() const { return *backBuffer; }
+    CCoord getScaleFactor() const { return backBuffer->getScaleFactor(); }
 
     uint32_t getTicks() const;
     int32_t getKnobMode() const;
@@ -120,7 +124,8 @@ public:
     bool isInputBlocked() const;
     int32_t getNbTasks() const { return static_cast<int32_t>(tasks.size()); }
 
-    // Raw input from a platform (or a test), translated into button states.
+    // Raw input from a platform (or a test), translated into button states. Positions are
+    // the window's pixels; the frame divides them by its scale factor, here and nowhere else.
     void rawPress(int button, uint32_t xstate, const CPoint& where, uint32_t time);
     void rawRelease(int button, uint32_t xstate, const CPoint& where, uint32_t time);
     void rawMove(uint32_t xstate, const CPoint& where, uint32_t time);
@@ -166,12 +171,13 @@ private:
     void checkMouseViews(CPoint& where, const CButtonState& buttons);
     void clearHover(const CButtonState& buttons);
     CView* topmostAt(const CPoint& where, const CButtonState& buttons) const;
+    CPoint fromDevice(const CPoint& where) const;
     bool trackModifierKey(const VstKeyCode& key, bool down);
     VstKeyCode translatedKey(const VstKeyCode& key, bool down);
 
     VSTGUIEditorInterface* editor;
     IPlatformFrame* platform = nullptr;
-    cairo_surface_t* backBuffer = nullptr;
+    std::unique_ptr<IPlatformBackBuffer> backBuffer;
     std::vector<CView*> views;
     std::vector<CRect> dirtyRects;
     std::vector<CVSTGUITimer*> timers;

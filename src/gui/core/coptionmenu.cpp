@@ -1,7 +1,5 @@
 #include "coptionmenu.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -187,14 +185,12 @@ bool COptionMenu::popup() {
     int32_t rows = std::min(perColumn, getNbEntries());
     int32_t columns = (getNbEntries() + perColumn - 1) / perColumn;
     // The widest title decides the column width.
-    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
     CCoord widest = 0;
     {
-        CDrawContext context(scratch);
+        CDrawContext context;
         context.setFont(kNormalFontVerySmall);
         for (CMenuItem* item : items) widest = std::max(widest, context.getStringWidth(item->getTitle()));
     }
-    cairo_surface_destroy(scratch);
     CCoord columnWidth = std::ceil(widest) + 11 + 10;  // check mark, text, right margin
     CCoord width = columns * columnWidth + 2 * kBorder;
     CCoord height = rows * kRowHeight + 2 * kBorder;

@@ -1,7 +1,5 @@
 #include "ctextedit.h"
 
-#include <cairo.h>
-
 #include <cstring>
 #include <memory>
 
@@ -75,24 +73,20 @@ void CTextEdit::draw(CDrawContext* context) {
 }
 
 size_t CTextEdit::caretFromX(CCoord x) {
-    // Measure with a scratch surface: the caret goes to the nearest character boundary.
-    cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1);
+    // Measured as drawn: the caret goes to the nearest character boundary.
     size_t best = editText.size();
-    {
-        CDrawContext context(scratch);
-        const CCoord start = textOrigin(context, editText);
-        CCoord bestDistance = 1e9;
-        for (size_t i = 0;; i = utf8::next(editText, i)) {
-            const CCoord edge = start + context.getStringWidth(editText.substr(0, i).c_str());
-            const CCoord d = std::fabs(edge - x);
-            if (d < bestDistance) {
-                bestDistance = d;
-                best = i;
-            }
-            if (i >= editText.size()) break;
+    CDrawContext context;
+    const CCoord start = textOrigin(context, editText);
+    CCoord bestDistance = 1e9;
+    for (size_t i = 0;; i = utf8::next(editText, i)) {
+        const CCoord edge = start + context.getStringWidth(editText.substr(0, i).c_str());
+        const CCoord d = std::fabs(edge - x);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
         }
+        if (i >= editText.size()) break;
     }
-    cairo_surface_destroy(scratch);
     return best;
 }
 

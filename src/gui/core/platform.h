@@ -1,14 +1,14 @@
 // The seam between the frame and a window system. The X11 backend and the offscreen
-// backend (tests) implement it; a frame created without a parent window has none.
+// backend (tests, `vantel shot`) implement it; a frame created without a parent window has
+// none. What the frame draws reaches it as the renderer's back buffer (graphics.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "graphics.h"
 #include "vstguibase.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace VSTGUI {
 
@@ -24,8 +24,8 @@ public:
     virtual ~IPlatformFrame() = default;
     // Dispatches every queued event to the frame without blocking.
     virtual void pump() = 0;
-    // Shows `rect` of the back buffer on screen.
-    virtual void present(cairo_surface_t* backBuffer, const CRect& rect) = 0;
+    // Shows `rect` (logical coordinates) of the back buffer on screen.
+    virtual void present(IPlatformBackBuffer& backBuffer, const CRect& rect) = 0;
     // Milliseconds of a monotonic clock, wrapping like GetTickCount.
     virtual uint32_t getTicks() = 0;
     // Gives the keyboard focus to the frame's own window, for good: nothing is handed back.
@@ -64,7 +64,7 @@ public:
     static IPlatformFrame* create(CFrame* frame, void* parent, const CRect& size);
 };
 
-// CLOCK_MONOTONIC in ms, wrapped to 32 bits.
+// A monotonic clock in ms, wrapped to 32 bits.
 uint32_t monotonicTicks();
 
 }  // namespace VSTGUI

@@ -1,9 +1,7 @@
 #include "resources.h"
 
-#include <cairo.h>
-
-#include <cstring>
 #include <map>
+#include <mutex>
 
 namespace VSTGUI {
 namespace resources {
@@ -12,28 +10,26 @@ namespace {
 const EmbeddedResource* gTable = nullptr;
 size_t gCount = 0;
 
-std::map<int32_t, cairo_surface_t*>& overrides() {
-    static std::map<int32_t, cairo_surface_t*> map;
+// Editors of several instances may open on different threads.
+std::mutex& guard() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::map<int32_t, PlatformImagePtr>& overrides() {
+    static std::map<int32_t, PlatformImagePtr> map;
     return map;
 }
 
-struct PngReader {
-    const unsigned char* data;
-    size_t size;
-    size_t pos;
-};
-
-cairo_status_t readChunk(void* closure, unsigned char* out, unsigned int length) {
-    auto* reader = static_cast<PngReader*>(closure);
-    if (reader->size - reader->pos < length) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(out, reader->data + reader->pos, length);
-    reader->pos += length;
-    return CAIRO_STATUS_SUCCESS;
+std::map<const unsigned char*, PlatformImagePtr>& decoded() {
+    static std::map<const unsigned char*, PlatformImagePtr> map;
+    return map;
 }
 
 }  // namespace
 
 void setTable(const EmbeddedResource* table, size_t count) {
+    std::lock_guard<std::mutex> lock(guard());
     gTable = table;
     gCount = count;
 }
@@ -44,32 +40,33 @@ const EmbeddedResource* find(int32_t id) {
     return nullptr;
 }
 
-void setOverride(int32_t id, cairo_surface_t* image) {
-    auto& map = overrides();
-    auto it = map.find(id);
-    if (it != map.end()) {
-        cairo_surface_destroy(it->second);
-        map.erase(it);
-    }
-    if (image) map[id] = cairo_surface_reference(image);
+void setOverride(int32_t id, PlatformImagePtr image) {
+    std::lock_guard<std::mutex> lock(guard());
+    if (image)
+        overrides()[id] = std::move(image);
+    else
+        overrides().erase(id);
 }
 
 void clearOverrides() {
-    for (auto& entry : overrides()) cairo_surface_destroy(entry.second);
+    std::lock_guard<std::mutex> lock(guard());
     overrides().clear();
 }
 
-cairo_surface_t* load(int32_t id) {
+void releaseDecoded() {
+    std::lock_guard<std::mutex> lock(guard());
+    decoded().clear();
+}
+
+PlatformImagePtr load(int32_t id) {
+    std::lock_guard<std::mutex> lock(guard());
     auto it = overrides().find(id);
-    if (it != overrides().end()) return cairo_surface_reference(it->second);
+    if (it != overrides().end()) return it->second;
     const EmbeddedResource* res = find(id);
     if (!res) return nullptr;
-    PngReader reader{res->data, res->size, 0};
-    cairo_surface_t* image = cairo_image_surface_create_from_png_stream(readChunk, &reader);
-    if (cairo_surface_status(image) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(image);
-        return nullptr;
-    }
+    // Keyed by the embedded bytes, which live as long as the process.
+    PlatformImagePtr& image = decoded()[res->data];
+    if (!image) image = platformGraphics().decodePng(res->data, res->size);
     return image;
 }
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-typedef struct _cairo_surface cairo_surface_t;
+#include "graphics.h"
 
 namespace VSTGUI {
 
@@ -22,13 +22,15 @@ namespace resources {
 void setTable(const EmbeddedResource* table, size_t count);
 const EmbeddedResource* find(int32_t id);
 
-// Test seam: an image used instead of the embedded PNG for `id` (the registry takes a
-// reference); null removes the override.
-void setOverride(int32_t id, cairo_surface_t* image);
+// Test seam: an image used instead of the embedded PNG for `id`; null removes the override.
+void setOverride(int32_t id, PlatformImagePtr image);
 void clearOverrides();
 
-// Decodes the PNG of `id` (or returns the override) as a new reference; null if missing.
-cairo_surface_t* load(int32_t id);
+// The image of `id` (or its override); null if missing. Each embedded PNG is decoded once
+// per process, when first asked for, and shared from then on.
+PlatformImagePtr load(int32_t id);
+// Lets go of every decoded image (for leak checkers, once nothing draws any more).
+void releaseDecoded();
 
 }  // namespace resources
 }  // namespace VSTGUI

@@ -1,6 +1,6 @@
 #include "OffscreenFrame.h"
 
-#include <cairo.h>
+#include "../core/graphics.h"
 
 namespace VSTGUI {
 
@@ -45,7 +45,7 @@ void OffscreenFrame::pump() {
     receive(clipboardSilent ? std::string() : clipboard(pendingKind));
 }
 
-void OffscreenFrame::present(cairo_surface_t*, const CRect& rect) { presented.push_back(rect); }
+void OffscreenFrame::present(IPlatformBackBuffer&, const CRect& rect) { presented.push_back(rect); }
 
 void OffscreenFrame::press(CCoord x, CCoord y, int button, uint32_t mods) {
     frame->rawPress(button, mods | held, CPoint(x, y), ticks);
@@ -94,18 +94,10 @@ int32_t OffscreenFrame::type(const char* text) {
     return result;
 }
 
-uint32_t OffscreenFrame::pixel(int x, int y) const {
-    cairo_surface_t* s = frame->getBackBuffer();
-    cairo_surface_flush(s);
-    int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-    if (x < 0 || y < 0 || x >= w || y >= h) return 0;
-    const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
-    uint32_t v = reinterpret_cast<const uint32_t*>(row)[x];
-    return v & 0xffffff;
-}
+uint32_t OffscreenFrame::pixel(int x, int y) const { return frame->getBackBuffer().pixels().at(x, y) & 0xffffff; }
 
 bool OffscreenFrame::writePng(const std::string& path) const {
-    return cairo_surface_write_to_png(frame->getBackBuffer(), path.c_str()) == CAIRO_STATUS_SUCCESS;
+    return platformGraphics().writePng(frame->getBackBuffer(), path);
 }
 
 }  // namespace VSTGUI

@@ -22,7 +22,7 @@ public:
     static OffscreenFrame* of(CFrame* frame);
 
     void pump() override;
-    void present(cairo_surface_t* backBuffer, const CRect& rect) override;
+    void present(IPlatformBackBuffer& backBuffer, const CRect& rect) override;
     uint32_t getTicks() override { return ticks; }
     void takeKeyboardFocus() override { ++focusRequests; }
     void borrowKeyboardFocus() override { ++focusBorrows; }
@@ -49,8 +49,8 @@ public:
     int32_t type(const char* text);
 
     // Output.
-    uint32_t pixel(int x, int y) const;  // 0xRRGGBB of the back buffer
-    bool writePng(const std::string& path) const;
+    uint32_t pixel(int x, int y) const;  // 0xRRGGBB of the back buffer's pixel
+    bool writePng(const std::string& path) const;  // the path in UTF-8
 
     std::vector<CRect> presented;
     int focusRequests = 0;

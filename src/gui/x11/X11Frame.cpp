@@ -1,7 +1,5 @@
 #include "X11Frame.h"
 
-#include <cairo-xcb.h>
-#include <cairo.h>
 #include <xcb/xcb.h>
 
 #include <atomic>
@@ -12,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "../cairo/CairoXcbWindow.h"
 #include "../core/cframe.h"
 #include "../core/utf8.h"
+#include "../posix/ProcessDialogRunner.h"
 
 namespace VSTGUI {
 
@@ -68,7 +68,7 @@ public:
     bool open(uint32_t parent, const CRect& size);
 
     void pump() override;
-    void present(cairo_surface_t* backBuffer, const CRect& rect) override;
+    void present(IPlatformBackBuffer& backBuffer, const CRect& rect) override;
     uint32_t getTicks() override { return monotonicTicks(); }
     void takeKeyboardFocus() override;
     void borrowKeyboardFocus() override;
@@ -107,7 +107,7 @@ private:
     CFrame* frame;
     xcb_connection_t* conn = nullptr;
     xcb_window_t window = 0;
-    cairo_surface_t* surface = nullptr;
+    std::unique_ptr<cairo::XcbWindowTarget> target;
     std::vector<xcb_keysym_t> keysyms;
     uint8_t minKeycode = 8;
     uint8_t keysymsPerKeycode = 0;
@@ -187,10 +187,10 @@ bool X11Frame::open(uint32_t parent, const CRect& size) {
 
     internAtoms();
     loadKeymap();
-    surface = cairo_xcb_surface_create(conn, window, visual, w, h);
+    target = cairo::XcbWindowTarget::create(conn, window, visual, w, h);
     xcb_map_window(conn, window);
     xcb_flush(conn);
-    return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    return target != nullptr;
 }
 
 void X11Frame::destroy() {
@@ -203,22 +203,7 @@ void X11Frame::destroy() {
             free(event);
         }
     }
-    if (surface) {
-        // cairo keeps what it knows of a connection (GCs, formats, shared memory) in a
-        // process-wide list keyed by the connection's address, and forgets it only when
-        // the device is finished. The next xcb_connect usually gets the same address back
-        // from the allocator; with the device left alive, the next window would draw
-        // through GCs of the closed connection, every blit would fail with BadGC and
-        // the window would stay blank. So the device goes with the connection.
-        cairo_device_t* device = cairo_device_reference(cairo_surface_get_device(surface));
-        cairo_surface_finish(surface);
-        cairo_surface_destroy(surface);
-        surface = nullptr;
-        if (device) {
-            cairo_device_finish(device);
-            cairo_device_destroy(device);
-        }
-    }
+    target.reset();  // before the connection (it forgets what cairo knows of it)
     if (conn) {
         // A BadWindow (the host destroyed its window first) arrives as an ignored event.
         if (window) xcb_destroy_window(conn, window);
@@ -457,15 +442,9 @@ void X11Frame::pump() {
     if (paste.receive && static_cast<uint32_t>(monotonicTicks() - paste.started) > kPasteTimeoutMs) pasteFailed();
 }
 
-void X11Frame::present(cairo_surface_t* backBuffer, const CRect& rect) {
-    if (!surface) return;
-    cairo_t* cr = cairo_create(surface);
-    cairo_set_source_surface(cr, backBuffer, 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_rectangle(cr, rect.left, rect.top, rect.width(), rect.height());
-    cairo_fill(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
+void X11Frame::present(IPlatformBackBuffer& backBuffer, const CRect& rect) {
+    if (!target) return;
+    target->present(backBuffer, rect);
     xcb_flush(conn);
 }
 
@@ -676,7 +655,10 @@ IPlatformFrame* createX11PlatformFrame(CFrame* frame, void* parent, const CRect&
     return platform;
 }
 
-void useX11Platform() { PlatformFactory::setDefault(createX11PlatformFrame); }
+void useX11Platform() {
+    PlatformFactory::setDefault(createX11PlatformFrame);
+    CNewFileSelector::setDefaultRunner(posix::processDialogRunner());
+}
 
 uint32_t x11ErrorCount() { return errorCount.load(std::memory_order_relaxed); }
 

@@ -11,7 +11,8 @@ namespace VSTGUI {
 // Creates the window; null when there is no X server or the parent is not a window.
 IPlatformFrame* createX11PlatformFrame(CFrame* frame, void* parent, const CRect& size);
 
-// Installs the X11 backend as the default for frames with a parent window.
+// Installs the X11 backend as the default for frames with a parent window, and the
+// desktop's file dialogs (zenity or kdialog) as the default dialog runner.
 void useX11Platform();
 
 // X errors our connections received since the process started (all frames together).
