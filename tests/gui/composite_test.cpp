@@ -1,4 +1,4 @@
-// The GDI+ renderer's compositing (gdiplus/Composite.h, plain C++) against cairo itself,
+// The GDI+ renderer's compositing (core/composite.h, plain C++) against cairo itself,
 // for every case the editor can meet: each premultiplied source pixel over each grey, the
 // same through an opacity, colours of every alpha as fills, and the premultiplying of the
 // PNG reader.
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "gdiplus/Composite.h"
+#include "core/composite.h"
 
 using namespace VSTGUI;
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "../core/composite.h"
+
 namespace VSTGUI {
 namespace cairo {
 namespace {
@@ -41,9 +43,20 @@ cairo_surface_t* surfaceOfImage(const IPlatformImage& image) {
 // Drawing on a cairo context. A context that met an error stays broken and ignores
 // everything drawn after it: each operation that can fail replaces it by a new one on the
 // same surface, with the same clip, so that drawing goes on.
+//
+// At scale 1 every rectangle is whole device pixels and cairo draws all. At other scales
+// a logical edge can fall inside a device pixel, where cairo would blend partial pixels:
+// fills, outlines and the clip are then placed on device pixels by the rule every renderer
+// follows (composite::deviceBox), and images are resampled by the shared area average, so
+// that the panel is the same at every zoom whichever renderer draws it. Text and lines
+// stay cairo's own, drawn at the device size.
 class Surface : public IPlatformSurface {
 public:
-    Surface(cairo_surface_t* target, double scale) : target(target), scale(scale), cr(cairo_create(target)) {
+    Surface(cairo_surface_t* target, double scale)
+        : target(target),
+          scale(scale),
+          cr(cairo_create(target)),
+          clipBox{0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)} {
         applyScale();
     }
     ~Surface() override {
@@ -54,21 +67,41 @@ public:
     void setClip(const CRect& r) override {
         clip = r;
         hasClip = true;
+        clipBox = composite::deviceBox(r, scale).intersect(
+            composite::Box{0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)});
         applyClip();
     }
 
     void fillRect(const CRect& r, const CColor& colour) override {
         setSource(cr, colour);
-        cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
+        if (scale == 1) {
+            cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
+        } else {
+            cairo_save(cr);
+            cairo_identity_matrix(cr);
+            rectangle(composite::deviceBox(r, scale));
+            cairo_restore(cr);
+        }
         cairo_fill(cr);
     }
 
     void strokeRect(const CRect& r, const CColor& colour, CCoord lineWidth) override {
         setSource(cr, colour);
-        cairo_set_line_width(cr, lineWidth);
-        const double half = lineWidth / 2;
-        cairo_rectangle(cr, r.left + half, r.top + half, r.width() - lineWidth, r.height() - lineWidth);
-        cairo_stroke(cr);
+        if (scale == 1) {
+            cairo_set_line_width(cr, lineWidth);
+            const double half = lineWidth / 2;
+            cairo_rectangle(cr, r.left + half, r.top + half, r.width() - lineWidth, r.height() - lineWidth);
+            cairo_stroke(cr);
+            return;
+        }
+        composite::Box bands[4];
+        const int n =
+            composite::outline(composite::deviceBox(r, scale), composite::deviceEdge(lineWidth, scale), bands);
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        for (int i = 0; i < n; ++i) rectangle(bands[i]);
+        cairo_restore(cr);
+        cairo_fill(cr);
     }
 
     void drawLine(const CPoint& from, const CPoint& to, const CColor& colour, CCoord lineWidth) override {
@@ -79,7 +112,13 @@ public:
         cairo_stroke(cr);
     }
 
-    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) override {
+    using IPlatformSurface::drawImage;
+    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
+                   CCoord imageScale) override {
+        if (scale != 1 || imageScale != 1) {
+            resample(image, dest, offset, alpha, imageScale);
+            return;
+        }
         cairo_surface_t* source = surfaceOfImage(image);
         if (!source) return;
         cairo_save(cr);
@@ -138,8 +177,31 @@ private:
     void applyClip() {
         if (!hasClip) return;
         cairo_reset_clip(cr);
-        cairo_rectangle(cr, clip.left, clip.top, clip.width(), clip.height());
+        if (scale == 1) {
+            cairo_rectangle(cr, clip.left, clip.top, clip.width(), clip.height());
+        } else {
+            cairo_save(cr);
+            cairo_identity_matrix(cr);
+            rectangle(clipBox);
+            cairo_restore(cr);
+        }
         cairo_clip(cr);
+    }
+    // A path of whole device pixels (with the device's own coordinates in force).
+    void rectangle(const composite::Box& b) { cairo_rectangle(cr, b.left, b.top, b.right - b.left, b.bottom - b.top); }
+    // Composites straight into the target's pixels, inside the clip.
+    void resample(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
+                  CCoord imageScale) {
+        const composite::Box box = composite::deviceBox(dest, scale).intersect(clipBox);
+        if (box.empty()) return;
+        cairo_surface_flush(target);
+        const composite::Target pixels{cairo_image_surface_get_data(target), cairo_image_surface_get_width(target),
+                                       cairo_image_surface_get_height(target),
+                                       cairo_image_surface_get_stride(target)};
+        const PixelRows source = image.pixels();
+        composite::resample(pixels, box, composite::ScaledImage{source, imageScale, dest, offset, scale},
+                            alpha >= 1.f ? 0xff : composite::maskOf(alpha));
+        cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left, box.bottom - box.top);
     }
     void applyFont(const TextFont& font) {
         cairo_select_font_face(cr, font.family.c_str(),
@@ -159,14 +221,15 @@ private:
     double scale;
     cairo_t* cr;
     CRect clip;
+    composite::Box clipBox;  // the clip's device pixels (scales other than 1)
     bool hasClip = false;
 };
 
 class BackBuffer : public IPlatformBackBuffer {
 public:
     BackBuffer(int32_t width, int32_t height, CCoord scale)
-        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(std::ceil(width * scale)),
-                                             static_cast<int>(std::ceil(height * scale)))),
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, composite::deviceEdge(width, scale),
+                                             composite::deviceEdge(height, scale))),
           scale(scale) {}
     ~BackBuffer() override { cairo_surface_destroy(surface); }
     int32_t getWidth() const override { return cairo_image_surface_get_width(surface); }

@@ -37,14 +37,18 @@ XcbWindowTarget::~XcbWindowTarget() {
     delete impl;
 }
 
+void XcbWindowTarget::setSize(int width, int height) { cairo_xcb_surface_set_size(impl->surface, width, height); }
+
 void XcbWindowTarget::present(IPlatformBackBuffer& backBuffer, const CRect& rect) {
     cairo_surface_t* pixels = surfaceOf(backBuffer);
     if (!pixels) return;
     cairo_t* cr = cairo_create(impl->surface);
     cairo_set_source_surface(cr, pixels, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    const double scale = backBuffer.getScaleFactor();
-    cairo_rectangle(cr, rect.left * scale, rect.top * scale, rect.width() * scale, rect.height() * scale);
+    // Whole pixels of the buffer: a partly covered edge pixel would be blended with what
+    // the window showed before.
+    const CRect covered = backBuffer.deviceRect(rect);
+    cairo_rectangle(cr, covered.left, covered.top, covered.width(), covered.height());
     cairo_fill(cr);
     cairo_destroy(cr);
     cairo_surface_flush(impl->surface);

@@ -23,6 +23,8 @@ public:
     // Copies `rect` (logical coordinates) of the back buffer into the window (not flushed
     // to the server: the caller flushes its connection).
     void present(IPlatformBackBuffer& backBuffer, const CRect& rect);
+    // The window has been given a new size (in its pixels).
+    void setSize(int width, int height);
 
 private:
     struct Impl;

@@ -24,6 +24,19 @@ CBitmap::CBitmap(PlatformImagePtr img) : image(std::move(img)) {
 
 CBitmap::~CBitmap() = default;
 
+const PlatformImagePtr& CBitmap::imageFor(CCoord scale, CCoord& imageScale) const {
+    imageScale = 1;
+    if (scale <= 1 || resourceId < 0) return image;
+    if (!looked2x) {
+        looked2x = true;
+        image2x = resources::load2x(resourceId);
+        if (image2x && (image2x->getWidth() != 2 * width || image2x->getHeight() != 2 * height)) image2x = nullptr;
+    }
+    if (!image2x) return image;
+    imageScale = 2;
+    return image2x;
+}
+
 void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offset, float alpha) {
     if (context) context->drawBitmap(this, dest, offset, alpha);
 }

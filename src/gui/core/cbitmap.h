@@ -21,6 +21,9 @@ public:
     int32_t getResourceId() const { return resourceId; }
     bool isLoaded() const { return image != nullptr; }
     const PlatformImagePtr& getPlatformImage() const { return image; }
+    // The image to draw at `scale` and how many of its pixels make a logical pixel: above
+    // 100 % the id's 2x image where there is one (exactly twice the size), else the image.
+    const PlatformImagePtr& imageFor(CCoord scale, CCoord& imageScale) const;
 
     // Copies the dest-sized region that starts at `offset` in the bitmap to `dest`.
     void draw(CDrawContext* context, const CRect& dest, const CPoint& offset = CPoint(0, 0), float alpha = 1.f);
@@ -30,6 +33,8 @@ public:
 private:
     int32_t resourceId = -1;
     PlatformImagePtr image;
+    mutable PlatformImagePtr image2x;  // looked up when first drawn above 100 %
+    mutable bool looked2x = false;
     CCoord width = 0;
     CCoord height = 0;
 };

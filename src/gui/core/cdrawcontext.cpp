@@ -28,8 +28,8 @@ const CFontRef kNormalFontSmall = &gSmall;
 const CFontRef kNormalFontSmaller = &gSmaller;
 const CFontRef kNormalFontVerySmall = &gVerySmall;
 
-CDrawContext::CDrawContext(IPlatformBackBuffer& target) : surface(target.createSurface()) {
-    const CCoord scale = target.getScaleFactor();
+CDrawContext::CDrawContext(IPlatformBackBuffer& target)
+    : surface(target.createSurface()), scale(target.getScaleFactor()) {
     fullRect = CRect(0, 0, target.getWidth() / scale, target.getHeight() / scale);
     clipRect = fullRect;
 }
@@ -42,8 +42,10 @@ void CDrawContext::drawBitmap(CBitmap* bitmap, const CRect& destIn, const CPoint
     if (!bitmap || !bitmap->getPlatformImage()) return;
     CRect dest = snap(destIn);
     if (dest.isEmpty()) return;
-    surface->drawImage(*bitmap->getPlatformImage(), dest, CPoint(std::floor(offset.x), std::floor(offset.y)),
-                       alpha < 0.f ? 0.f : alpha);
+    CCoord imageScale = 1;
+    const PlatformImagePtr& image = bitmap->imageFor(scale, imageScale);
+    surface->drawImage(*image, dest, CPoint(std::floor(offset.x), std::floor(offset.y)), alpha < 0.f ? 0.f : alpha,
+                       imageScale);
 }
 
 void CDrawContext::drawRect(const CRect& rectIn, CDrawStyle style) {
@@ -111,7 +113,9 @@ void CDrawContext::drawString(const char* rawText, const CRect& rect, CHoriTxtAl
     CCoord baseline = rect.top + rect.height() / 2 + cap / 2;
     CRect clip = rect;
     clip.bound(clipRect);
-    surface->drawText(shown, CPoint(std::round(x), std::round(baseline)), font, fontColor, antialias, clip);
+    // On whole pixels of the device, where the glyphs are hinted to.
+    auto onPixel = [this](CCoord v) { return std::round(v * scale) / scale; };
+    surface->drawText(shown, CPoint(onPixel(x), onPixel(baseline)), font, fontColor, antialias, clip);
 }
 
 }  // namespace VSTGUI

@@ -78,8 +78,8 @@ public:
     void setFontColor(const CColor& c) { fontColor = c; }
     const CColor& getFontColor() const { return fontColor; }
     // Baseline at the rectangle's vertical middle plus half the cap height, both rounded to
-    // whole pixels; clipped to `rect`. Text is shown as UTF-8, bytes that are not valid
-    // UTF-8 as Latin-1 (see utf8.h).
+    // whole pixels of the target (at 150 % to steps of 2/3 of a logical pixel); clipped to
+    // `rect`. Text is shown as UTF-8, bytes that are not valid UTF-8 as Latin-1 (see utf8.h).
     void drawString(const char* text, const CRect& rect, CHoriTxtAlign align = kCenterText, bool antialias = true);
     CCoord getStringWidth(const char* text);
     CCoord getCapHeight();
@@ -89,6 +89,7 @@ private:
     TextFont currentFont() const;
 
     std::unique_ptr<IPlatformSurface> surface;
+    CCoord scale = 1;  // the target's device pixels per logical pixel
     CRect fullRect;
     CRect clipRect;
     std::vector<CRect> clipStack;

@@ -265,6 +265,15 @@ void CFrame::setBackground(CBitmap* bitmap) {
     invalidRect(size);
 }
 
+void CFrame::setScaleFactor(CCoord scale) {
+    if (closed || !(scale > 0) || scale == getScaleFactor()) return;
+    backBuffer = platformGraphics().createBackBuffer(static_cast<int32_t>(size.width()),
+                                                     static_cast<int32_t>(size.height()), scale);
+    dirtyRects.clear();
+    invalidRect(size);
+    if (platform) platform->setSize(backBuffer->getWidth(), backBuffer->getHeight());
+}
+
 uint32_t CFrame::getTicks() const { return platform ? platform->getTicks() : monotonicTicks(); }
 
 int32_t CFrame::getKnobMode() const { return editor ? editor->getKnobMode() : kCircularMode; }
@@ -409,6 +418,11 @@ void CFrame::rawMove(uint32_t xstate, const CPoint& whereIn, uint32_t) {
     syncModifiers(xstate);
     if (isInputBlocked()) return;
     platformOnMouseMoved(where, CButtonState(input::heldButtons(xstate) | input::modifiers(xstate)));
+}
+
+void CFrame::rawExpose(const CRect& where) {
+    const CCoord scale = backBuffer->getScaleFactor();
+    invalidRect(CRect(where.left / scale, where.top / scale, where.right / scale, where.bottom / scale));
 }
 
 void CFrame::rawLeave() {

@@ -100,6 +100,13 @@ public:
     // What the views draw into: the frame's size times its scale factor in pixels.
     IPlatformBackBuffer& getBackBuffer() const { return *backBuffer; }
     CCoord getScaleFactor() const { return backBuffer->getScaleFactor(); }
+    // Draws everything anew at `scale` window pixels per pixel of the frame and gives the
+    // window that size; views keep their rectangles, and input goes on arriving in them.
+    void setScaleFactor(CCoord scale);
+    // The window's size in its own pixels at the scale in force.
+    CPoint getDeviceSize() const { return CPoint(backBuffer->getWidth(), backBuffer->getHeight()); }
+    // The scale the desktop asks of the window (0: nobody knows, as without a platform).
+    double getSystemScale() const { return platform ? platform->systemScale() : 0; }
 
     uint32_t getTicks() const;
     int32_t getKnobMode() const;
@@ -130,6 +137,8 @@ public:
     void rawRelease(int button, uint32_t xstate, const CPoint& where, uint32_t time);
     void rawMove(uint32_t xstate, const CPoint& where, uint32_t time);
     void rawLeave();
+    // A part of the window to draw again (the window's pixels).
+    void rawExpose(const CRect& where);
     // Keys from the window or from the host (effEditKeyDown), one path for both: 1 when
     // the modal view or the focus view used the key, -1 otherwise (the host's key then).
     // The views get the character as a code point (see keys.h), a dead key already
@@ -149,6 +158,10 @@ public:
     virtual CMouseEventResult platformOnMouseExited(CPoint& where, const CButtonState& buttons);
     virtual bool platformOnMouseWheel(const CPoint& where, const CMouseWheelAxis& axis, const float& distance,
                                       const CButtonState& buttons);
+    // The desktop asks another scale of the window (it moved to a monitor of another DPI;
+    // the Win32 frame's WM_DPICHANGED, see IPlatformFrame::systemScale). The frame keeps
+    // its own scale; whoever owns it decides.
+    virtual void platformOnSystemScaleChanged(double scale) { (void)scale; }
 
     // The frame's own dispatch of a press (topmost first, modal view, focus, capture).
     CMouseEventResult onMouseDown(CPoint& where, const CButtonState& buttons) override;

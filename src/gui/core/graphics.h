@@ -7,9 +7,11 @@
 // section alike, so the core and the tests can read any renderer's pixels the same way.
 //
 // Scale: a back buffer has a logical size (the panel's coordinates) and a scale factor;
-// its pixels are size x scale. Everything drawn into it is given in logical coordinates
-// and the renderer applies the scale, so controls never see it. Images are drawn at their
-// pixel size times the scale.
+// its pixels are size x scale, rounded to the nearest pixel (composite.h's deviceEdge,
+// as every edge drawn). Everything drawn into it is given in logical coordinates and the
+// renderer applies the scale, so controls never see it. An image holds a number of pixels
+// per logical pixel of its own (1, or 2 for the 2x artwork); drawn at another scale it
+// is resampled by an area average, the same arithmetic for every renderer.
 #pragma once
 
 #include <cstddef>
@@ -76,8 +78,13 @@ public:
     // flat at `to`'s centre.
     virtual void drawLine(const CPoint& from, const CPoint& to, const CColor& colour, CCoord lineWidth) = 0;
     // Copies the `dest`-sized region of `image` that starts at `offset` to `dest`, composited
-    // over what is there, with its alpha multiplied by `alpha` (0 to 1).
-    virtual void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) = 0;
+    // over what is there, with its alpha multiplied by `alpha` (0 to 1). `offset` is logical:
+    // the image holds `imageScale` pixels per logical pixel.
+    virtual void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
+                           CCoord imageScale) = 0;
+    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) {
+        drawImage(image, dest, offset, alpha, 1);
+    }
     // The advance width of `text` and the height of a capital above the baseline.
     virtual CCoord textWidth(const std::string& text, const TextFont& font) = 0;
     virtual CCoord capHeight(const TextFont& font) = 0;

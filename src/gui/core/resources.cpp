@@ -7,8 +7,16 @@ namespace VSTGUI {
 namespace resources {
 namespace {
 
-const EmbeddedResource* gTable = nullptr;
-size_t gCount = 0;
+struct Table {
+    const EmbeddedResource* rows = nullptr;
+    size_t count = 0;
+    const EmbeddedResource* find(int32_t id) const {
+        for (size_t i = 0; i < count; ++i)
+            if (rows[i].id == id) return &rows[i];
+        return nullptr;
+    }
+};
+Table gTable, gTable2x;
 
 // Editors of several instances may open on different threads.
 std::mutex& guard() {
@@ -30,15 +38,15 @@ std::map<const unsigned char*, PlatformImagePtr>& decoded() {
 
 void setTable(const EmbeddedResource* table, size_t count) {
     std::lock_guard<std::mutex> lock(guard());
-    gTable = table;
-    gCount = count;
+    gTable = Table{table, count};
 }
 
-const EmbeddedResource* find(int32_t id) {
-    for (size_t i = 0; i < gCount; ++i)
-        if (gTable[i].id == id) return &gTable[i];
-    return nullptr;
+void setTable2x(const EmbeddedResource* table, size_t count) {
+    std::lock_guard<std::mutex> lock(guard());
+    gTable2x = Table{table, count};
 }
+
+const EmbeddedResource* find(int32_t id) { return gTable.find(id); }
 
 void setOverride(int32_t id, PlatformImagePtr image) {
     std::lock_guard<std::mutex> lock(guard());
@@ -58,16 +66,27 @@ void releaseDecoded() {
     decoded().clear();
 }
 
+namespace {
+// Keyed by the embedded bytes, which live as long as the process.
+PlatformImagePtr decodedImage(const EmbeddedResource* res) {
+    if (!res) return nullptr;
+    PlatformImagePtr& image = decoded()[res->data];
+    if (!image) image = platformGraphics().decodePng(res->data, res->size);
+    return image;
+}
+}  // namespace
+
 PlatformImagePtr load(int32_t id) {
     std::lock_guard<std::mutex> lock(guard());
     auto it = overrides().find(id);
     if (it != overrides().end()) return it->second;
-    const EmbeddedResource* res = find(id);
-    if (!res) return nullptr;
-    // Keyed by the embedded bytes, which live as long as the process.
-    PlatformImagePtr& image = decoded()[res->data];
-    if (!image) image = platformGraphics().decodePng(res->data, res->size);
-    return image;
+    return decodedImage(gTable.find(id));
+}
+
+PlatformImagePtr load2x(int32_t id) {
+    std::lock_guard<std::mutex> lock(guard());
+    if (overrides().count(id)) return nullptr;
+    return decodedImage(gTable2x.find(id));
 }
 
 }  // namespace resources

@@ -15,7 +15,7 @@
 #include <tuple>
 #include <vector>
 
-#include "Composite.h"
+#include "../core/composite.h"
 
 namespace VSTGUI {
 namespace gdiplus {
@@ -219,20 +219,9 @@ public:
     }
 
     void strokeRect(const CRect& r, const CColor& colour, CCoord lineWidth) override {
-        // The outline as four bands inside the rectangle, none covering a pixel twice.
-        const composite::Box box = device(r);
-        const int32_t w = static_cast<int32_t>(std::lround(lineWidth * scale));
-        if (w <= 0 || box.empty()) return;
-        const uint32_t c = composite::solidColour(colour);
-        if (box.right - box.left <= 2 * w || box.bottom - box.top <= 2 * w) {
-            composite::fill(target, box.intersect(clip), c);
-            return;
-        }
-        composite::fill(target, composite::Box{box.left, box.top, box.right, box.top + w}.intersect(clip), c);
-        composite::fill(target, composite::Box{box.left, box.bottom - w, box.right, box.bottom}.intersect(clip), c);
-        composite::fill(target, composite::Box{box.left, box.top + w, box.left + w, box.bottom - w}.intersect(clip), c);
-        composite::fill(target, composite::Box{box.right - w, box.top + w, box.right, box.bottom - w}.intersect(clip),
-                        c);
+        composite::Box bands[4];
+        const int n = composite::outline(device(r), composite::deviceEdge(lineWidth, scale), bands);
+        for (int i = 0; i < n; ++i) composite::fill(target, bands[i].intersect(clip), composite::solidColour(colour));
     }
 
     void drawLine(const CPoint& from, const CPoint& to, const CColor& colour, CCoord lineWidth) override {
@@ -244,10 +233,13 @@ public:
         GdipDeletePen(pen);
     }
 
-    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) override {
+    using IPlatformSurface::drawImage;
+    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
+                   CCoord imageScale) override {
         const PixelRows source = image.pixels();
-        composite::copy(target, device(dest).intersect(clip), source, offset.x - dest.left, offset.y - dest.top, scale,
-                        alpha >= 1.f ? 0xff : composite::maskOf(alpha));
+        composite::resample(target, device(dest).intersect(clip),
+                            composite::ScaledImage{source, imageScale, dest, offset, scale},
+                            alpha >= 1.f ? 0xff : composite::maskOf(alpha));
     }
 
     CCoord textWidth(const std::string& text, const TextFont& wanted) override {
@@ -294,11 +286,7 @@ private:
                (static_cast<ARGB>(c.green) << 8) | c.blue;
     }
     // Logical whole pixels to device pixels.
-    composite::Box device(const CRect& r) const {
-        return composite::Box{
-            static_cast<int32_t>(std::lround(r.left * scale)), static_cast<int32_t>(std::lround(r.top * scale)),
-            static_cast<int32_t>(std::lround(r.right * scale)), static_cast<int32_t>(std::lround(r.bottom * scale))};
-    }
+    composite::Box device(const CRect& r) const { return composite::deviceBox(r, scale); }
     // A GDI+ graphics over the pixels, made when text or a line first needs it. World
     // coordinates are logical; the clip is the device clip.
     bool ensureGraphics() {
@@ -353,8 +341,8 @@ private:
 class BackBuffer : public IPlatformBackBuffer {
 public:
     BackBuffer(int32_t logicalWidth, int32_t logicalHeight, CCoord scale)
-        : width(static_cast<int32_t>(std::ceil(logicalWidth * scale))),
-          height(static_cast<int32_t>(std::ceil(logicalHeight * scale))),
+        : width(composite::deviceEdge(logicalWidth, scale)),
+          height(composite::deviceEdge(logicalHeight, scale)),
           scale(scale) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;

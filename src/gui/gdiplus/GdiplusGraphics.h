@@ -1,7 +1,7 @@
 // The GDI+ renderer (Windows). Images and the back buffer are premultiplied 32-bit pixels
 // of our own (the back buffer a 32-bit top-down DIB section, which a window can BitBlt
 // from its memory DC); the artwork, fills and outlines are composited on those pixels
-// with cairo's arithmetic (Composite.h), so that the panel comes out as on Linux byte for
+// with cairo's arithmetic (core/composite.h), so that the panel comes out as on Linux byte for
 // byte. GDI+ decodes the PNGs, draws the text (grey-scale anti-aliased) and the few
 // slanted lines, and writes PNG files.
 //

@@ -5,6 +5,8 @@
 namespace VSTGUI {
 
 namespace {
+double gDefaultSystemScale = 1;
+
 IPlatformFrame* createOffscreen(CFrame* frame, void* parent, const CRect&) { return new OffscreenFrame(frame, parent); }
 
 uint32_t buttonMask(int button) {
@@ -17,9 +19,22 @@ uint32_t buttonMask(int button) {
 }
 }  // namespace
 
+OffscreenFrame::OffscreenFrame(CFrame* frame, void* parent)
+    : desktopScale(gDefaultSystemScale), frame(frame), parent(parent) {}
+
+void OffscreenFrame::setDefaultSystemScale(double scale) { gDefaultSystemScale = scale; }
+
+void OffscreenFrame::changeSystemScale(double scale) {
+    desktopScale = scale;
+    frame->platformOnSystemScaleChanged(scale);
+}
+
 void PlatformFactory::useOffscreen() { setOverride(createOffscreen); }
 void OffscreenFrame::install() { PlatformFactory::useOffscreen(); }
-void OffscreenFrame::uninstall() { PlatformFactory::setOverride(nullptr); }
+void OffscreenFrame::uninstall() {
+    PlatformFactory::setOverride(nullptr);
+    gDefaultSystemScale = 1;
+}
 
 OffscreenFrame* OffscreenFrame::of(CFrame* frame) {
     return frame ? dynamic_cast<OffscreenFrame*>(frame->getPlatformFrame()) : nullptr;

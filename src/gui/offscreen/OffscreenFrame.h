@@ -1,7 +1,8 @@
 // A platform without a window, for tests: a clock the test sets, injected input that goes
 // through the same translation as X11's, counted focus requests, a clipboard shared by all
 // offscreen frames (answered at the next pump, as X11 answers, or never if a test says so),
-// the list of rectangles presented, and pixel and PNG access to the back buffer.
+// the list of rectangles presented, the window's size and the desktop's scale, and pixel
+// and PNG access to the back buffer.
 #pragma once
 
 #include <string>
@@ -14,9 +15,10 @@ namespace VSTGUI {
 
 class OffscreenFrame : public IPlatformFrame {
 public:
-    OffscreenFrame(CFrame* frame, void* parent) : frame(frame), parent(parent) {}
+    OffscreenFrame(CFrame* frame, void* parent);
 
-    // Makes every frame opened from now on offscreen.
+    // Makes every frame opened from now on offscreen (uninstall: windows again, and the
+    // desktop's scale back to 1).
     static void install();
     static void uninstall();
     static OffscreenFrame* of(CFrame* frame);
@@ -30,6 +32,13 @@ public:
     void setClipboard(ClipboardKind kind, const std::string& utf8) override;
     void requestClipboard(ClipboardKind kind, ClipboardReceiver receive) override;
     void* getNativeHandle() const override { return parent; }
+    double systemScale() override { return desktopScale; }
+    void setSize(int32_t width, int32_t height) override { size = CPoint(width, height); }
+
+    // The desktop's scale for frames opened from now on (1: 96 dots per inch).
+    static void setDefaultSystemScale(double scale);
+    // The window moves to a monitor that asks for `scale`: the frame hears of it.
+    void changeSystemScale(double scale);
 
     // Clock.
     void setTicks(uint32_t t) { ticks = t; }
@@ -53,6 +62,9 @@ public:
     bool writePng(const std::string& path) const;  // the path in UTF-8
 
     std::vector<CRect> presented;
+    // The window's size in its pixels as last set (0 x 0: never changed since it opened).
+    CPoint size;
+    double desktopScale;
     int focusRequests = 0;
     int focusBorrows = 0;
     int focusReturns = 0;

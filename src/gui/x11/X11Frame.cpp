@@ -14,6 +14,7 @@
 #include "../core/cframe.h"
 #include "../core/utf8.h"
 #include "../posix/ProcessDialogRunner.h"
+#include "DesktopScale.h"
 
 namespace VSTGUI {
 
@@ -76,6 +77,8 @@ public:
     void setClipboard(ClipboardKind kind, const std::string& utf8) override;
     void requestClipboard(ClipboardKind kind, ClipboardReceiver receive) override;
     void* getNativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
+    double systemScale() override;
+    void setSize(int32_t width, int32_t height) override;
 
 private:
     void destroy();
@@ -357,7 +360,7 @@ void X11Frame::dispatch(xcb_generic_event_t* event) {
         case 0: reportError(reinterpret_cast<xcb_generic_error_t*>(event)); break;
         case XCB_EXPOSE: {
             auto* e = reinterpret_cast<xcb_expose_event_t*>(event);
-            frame->invalidRect(CRect(e->x, e->y, e->x + e->width, e->y + e->height));
+            frame->rawExpose(CRect(e->x, e->y, e->x + e->width, e->y + e->height));
             break;
         }
         case XCB_BUTTON_PRESS: {
@@ -445,6 +448,37 @@ void X11Frame::pump() {
 void X11Frame::present(IPlatformBackBuffer& backBuffer, const CRect& rect) {
     if (!target) return;
     target->present(backBuffer, rect);
+    xcb_flush(conn);
+}
+
+// ---------------------------------------------------------------- scale and size
+
+double X11Frame::systemScale() {
+    // The resource database of the screen our window is on (xrdb's RESOURCE_MANAGER on
+    // its root window); it is read once per window, at most a few kilobytes.
+    std::string resources;
+    if (conn && window) {
+        xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(conn, xcb_get_geometry(conn, window), nullptr);
+        if (geometry) {
+            xcb_get_property_reply_t* reply = xcb_get_property_reply(
+                conn,
+                xcb_get_property(conn, 0, geometry->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 65536 / 4),
+                nullptr);
+            if (reply && reply->format == 8)
+                resources.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                                 static_cast<size_t>(xcb_get_property_value_length(reply)));
+            free(reply);
+            free(geometry);
+        }
+    }
+    return x11::desktopScale(std::getenv("GDK_SCALE"), std::getenv("QT_SCALE_FACTOR"), resources);
+}
+
+void X11Frame::setSize(int32_t width, int32_t height) {
+    if (!conn || !window || width <= 0 || height <= 0) return;
+    const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    xcb_configure_window(conn, window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    if (target) target->setSize(width, height);
     xcb_flush(conn);
 }
 
