@@ -1,5 +1,7 @@
 #include "About.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "../gui/core/cframe.h"
@@ -47,6 +49,15 @@ void CSplashScreenMyView::draw(CDrawContext* context) {
     context->setFontColor(kWhiteCColor);
     const CCoord x = size.left + versionOrigin.x, y = size.top + versionOrigin.y;
     context->drawString(kVersionText, CRect(x, y, x + kVersionWidth, y + kVersionHeight), kLeftText, true);
+    const long percent = std::lround((parentFrame ? parentFrame->getScaleFactor() : 1) * 100);
+    char zoom[32];
+    std::snprintf(zoom, sizeof zoom, "Zoom %ld %%", percent);
+    const CCoord below = y + kVersionHeight;
+    context->drawString(zoom, CRect(x, below, x + kVersionWidth, below + kVersionHeight), kLeftText, true);
+    context->setFont(kNormalFontVerySmall, 9);
+    context->setFontColor(MakeCColor(150, 154, 160));
+    const CCoord hint = below + kVersionHeight;
+    context->drawString(kZoomHint, CRect(x, hint, x + kHintWidth, hint + kHintHeight), kLeftText, true);
     setDirty(false);
 }
 

@@ -1,6 +1,6 @@
 // The about screen: two narrow click areas at the panel's edges (CAbout) open a picture
-// over the whole window with the version drawn on it (CSplashScreenMyView), shown as the
-// frame's modal view until the next left click.
+// over the whole window with the version and the zoom in force drawn on it
+// (CSplashScreenMyView), shown as the frame's modal view until the next left click.
 //
 // A showing's view is made when the screen opens and belongs to the frame while it is the
 // modal view: closing the screen takes it back and releases it, and closing the window
@@ -31,9 +31,14 @@ private:
 
 class CSplashScreenMyView : public VSTGUI::CControl {
 public:
-    // Text box of the version, from the view's top-left corner plus the origin.
+    // Text box of the version, from the view's top-left corner plus the origin; below it,
+    // as high, the zoom in force ("Zoom 150 %"), and below that, in small grey letters,
+    // how to change it.
     static constexpr VSTGUI::CCoord kVersionWidth = 100;
     static constexpr VSTGUI::CCoord kVersionHeight = 15;
+    static constexpr VSTGUI::CCoord kHintWidth = 190;
+    static constexpr VSTGUI::CCoord kHintHeight = 12;
+    static constexpr const char* kZoomHint = "Right-click the panel to change it";
 
     CSplashScreenMyView(const VSTGUI::CRect& size, CAbout* about, const VSTGUI::CPoint& versionOrigin);
     CSplashScreenMyView(const CSplashScreenMyView& other) = default;

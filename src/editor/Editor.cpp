@@ -1,14 +1,18 @@
 #include "Editor.h"
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 
 #if !defined(_WIN32)
 #include "../gui/x11/X11Frame.h"
 #endif
 #include "../presets/CPresetSystemEffect.h"
 #include "../presets/settings/PresetCommands.h"
+#include "../gui/core/coptionmenu.h"
 #include "MyFrame.h"
 #include "PanelEffect.h"
+#include "Zoom.h"
 #include "artwork.h"
 
 using namespace VSTGUI;
@@ -82,11 +86,22 @@ bool Editor::open(void* ptr) {
         return false;
     }
     frame = myFrame;
+    myFrame->setOwner(this);
+    systemScale_ = myFrame->getSystemScale();
+    zoom_ = startZoom();
+    frame->setScaleFactor(zoom_ / 100.0);
+    setRectSize(static_cast<int>(frame->getDeviceSize().x), static_cast<int>(frame->getDeviceSize().y));
     auto* background = new CBitmap(artwork::kBackground);
     frame->setBackground(background);
     background->forget();
     if (panel_) panel_->open(frame, this);
     if (strip_) strip_->open(myFrame, this);
+    // The zoom menu: a hot spot of no size, moved to where the background is clicked.
+    zoomMenu_ = new COptionMenu(CRect(0, 0, 0, 0), this, kZoomMenuTag, nullptr, nullptr,
+                                kPopupStyle | kCheckStyle | kNoTextStyle | kNoDrawStyle);
+    zoomMenu_->setMouseEnabled(false);
+    for (int percent : zoom::kFactors) zoomMenu_->addEntry((std::to_string(percent) + " %").c_str());
+    frame->addView(zoomMenu_);
     applyPending(true);
     timer_ = new CVSTGUITimer([this](CVSTGUITimer*) { idleStep(); }, kIdleTimerMs, frame);
     timer_->start();
@@ -101,6 +116,7 @@ void Editor::close() {
     }
     if (strip_) strip_->close();
     if (panel_) panel_->close();
+    zoomMenu_ = nullptr;
     // A drag the window's closing cut short: the host's touch ends here.
     for (int index = 0; index < presets::kNumParams; ++index)
         while (openBrackets_[index] > 0) endEdit(index);
@@ -119,6 +135,8 @@ void Editor::idle() {
 void Editor::idleStep() {
     if (strip_) strip_->reportLearning();
     if (!frame) return;
+    if (hostScalePending_.exchange(false, std::memory_order_acquire) && !storedZoom())
+        applyZoom(zoom::nearest(hostScale_.load(std::memory_order_relaxed)));
     applyPending();
     if (panel_) panel_->showValues(getTicks());
     if (strip_) strip_->idle();
@@ -126,7 +144,10 @@ void Editor::idleStep() {
 
 void Editor::valueChanged(CControl* control) {
     if (!control) return;
-    if (PresetStrip::isStripTag(control->getTag())) {
+    if (control == zoomMenu_) {
+        const int chosen = static_cast<int>(control->getValue());
+        if (chosen >= 0 && chosen < zoom::kCount) chooseZoom(zoom::kFactors[chosen]);
+    } else if (PresetStrip::isStripTag(control->getTag())) {
         if (strip_) strip_->valueChanged(control);
     } else if (panel_) {
         panel_->valueChanged(control);
@@ -134,11 +155,85 @@ void Editor::valueChanged(CControl* control) {
 }
 
 void Editor::controlBeginEdit(CControl* control) {
-    if (control && panel_ && !PresetStrip::isStripTag(control->getTag())) panel_->controlBeginEdit(control);
+    if (control && control != zoomMenu_ && panel_ && !PresetStrip::isStripTag(control->getTag()))
+        panel_->controlBeginEdit(control);
 }
 
 void Editor::controlEndEdit(CControl* control) {
-    if (control && panel_ && !PresetStrip::isStripTag(control->getTag())) panel_->controlEndEdit(control);
+    if (control && control != zoomMenu_ && panel_ && !PresetStrip::isStripTag(control->getTag()))
+        panel_->controlEndEdit(control);
+}
+
+// ---------------------------------------------------------------- zoom
+
+int Editor::storedZoom() const { return commands_ ? zoom::storedFactor(commands_->zoom()) : 0; }
+
+int Editor::startZoom() const {
+    return zoom::startFactor(zoom::Sources{storedZoom(), hostScale_.load(std::memory_order_relaxed), systemScale_});
+}
+
+int Editor::zoomFactor() { return frame ? zoom_ : startZoom(); }
+
+void Editor::setRectSize(int width, int height) {
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<VstInt16>(height);
+    rect.right = static_cast<VstInt16>(width);
+}
+
+bool Editor::getRect(ERect** ppRect) {
+    if (!frame) {
+        const zoom::Size size = zoom::windowSize(startZoom());
+        setRectSize(size.width, size.height);
+    }
+    return AEffGUIEditor::getRect(ppRect);
+}
+
+bool Editor::applyZoom(int percent) {
+    if (!frame || zoom::indexOf(percent) < 0) return false;
+    if (percent == zoom_) return true;
+    // The host learns the new size from the call and, as some ask, from effEditGetRect
+    // during it; if it refuses, everything stays as it was.
+    const ERect before = rect;
+    const zoom::Size size = zoom::windowSize(percent);
+    setRectSize(size.width, size.height);
+    auto* effectX = dynamic_cast<AudioEffectX*>(effect);
+    if (!effectX || !effectX->sizeWindow(size.width, size.height)) {
+        rect = before;
+        return false;
+    }
+    if (!frame) return false;  // the host closed the editor from inside its answer
+    zoom_ = percent;
+    frame->setScaleFactor(percent / 100.0);
+    return true;
+}
+
+bool Editor::chooseZoom(int percent, bool remember) {
+    if (zoom::indexOf(percent) < 0) return false;
+    if (remember && commands_) commands_->setZoom(percent);
+    return !frame || applyZoom(percent);
+}
+
+bool Editor::hostScaleAnnounced(float scale) {
+    if (!zoom::nearest(scale)) return false;
+    hostScale_.store(scale, std::memory_order_relaxed);
+    hostScalePending_.store(true, std::memory_order_release);
+    return true;
+}
+
+void Editor::backgroundMenu(const CPoint& where) {
+    if (!zoomMenu_) return;
+    const CRect spot(where.x, where.y, where.x, where.y);
+    zoomMenu_->setViewSize(spot);
+    zoomMenu_->setMouseableArea(spot);
+    zoomMenu_->setCurrent(std::max(0, zoom::indexOf(zoom_)));
+    CPoint at = where;
+    zoomMenu_->onMouseDown(at, CButtonState(kRButton));
+}
+
+void Editor::systemScaleChanged(double scale) {
+    systemScale_ = scale;
+    if (!storedZoom() && !zoom::nearest(hostScale_.load(std::memory_order_relaxed))) applyZoom(zoom::nearest(scale));
 }
 
 void Editor::beginEdit(int32_t index) {

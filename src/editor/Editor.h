@@ -14,19 +14,30 @@
 
 #include "../gui/vst2/aeffguieditor.h"
 #include "EditorObject.h"
+#include "MyFrame.h"
 #include "Panel.h"
 #include "PresetStrip.h"
 
 class QEL;
-class MyFrame;
+namespace VSTGUI {
+class COptionMenu;
+}
 namespace presets {
 class PresetCommands;
 }
 
+// The zoom. The window opens at the user's stored choice, else at the scale the host
+// announced, else at the desktop's (see zoom::startFactor), and its frame draws at that
+// scale while every control keeps the panel's own coordinates. The user chooses from the
+// menu a right click on the panel's background opens; while the window is open the host
+// is asked to make room (audioMasterSizeWindow) and the window follows if it agrees.
+// A new announcement from the host, or a new desktop scale (Windows: a monitor of another
+// DPI), is followed unless the user chose.
 class Editor : public VSTGUI::AEffGUIEditor,
                public VSTGUI::CControlListener,
                public EditorObject,
-               public PanelHost {
+               public PanelHost,
+               public MyFrame::Owner {
 public:
     static constexpr int kWidth = 942;
     static constexpr int kHeight = 171;
@@ -34,16 +45,34 @@ public:
     static constexpr int kParameterSlots = 120;
     // The period of the window timer that runs the editor's idle step.
     static constexpr uint32_t kIdleTimerMs = 30;
+    // The zoom menu's tag (an editor tag no panel control has).
+    static constexpr int32_t kZoomMenuTag = 97;
 
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
     // Opens the frame as a child of the host's window (ptr: its X window id), with the
-    // panel, the preset strip and a 30 ms timer for the editor's own idle step.
+    // panel, the preset strip and a 30 ms timer for the editor's own idle step, at the
+    // zoom it starts with.
     bool open(void* ptr) override;
     void close() override;
     // The host's idle: the editor's step, then the frame's (events, timers, repaint).
     void idle() override;
+    // The window's size: the open one's, or the size it would open at.
+    bool getRect(ERect** ppRect) override;
+
+    // ---- zoom (the editor's thread) ----
+    // Per cent: the window's while it is open, else what it would open at.
+    int zoomFactor();
+    // The user's choice of one of zoom::kFactors: stored for every instance (unless
+    // `remember` is false) and, while the window is open, taken as soon as the host agrees.
+    // False when the window is open and stays as it was (the host refused).
+    bool chooseZoom(int percent, bool remember = true);
+    // Any thread: the host's scale (effVendorSpecific), followed at the next idle.
+    bool hostScaleAnnounced(float scale) override;
+    // The frame's: a right click where no control lies, the desktop's scale changing.
+    void backgroundMenu(const VSTGUI::CPoint& where) override;
+    void systemScaleChanged(double scale) override;
 
     // The controls' listener.
     void valueChanged(VSTGUI::CControl* control) override;
@@ -99,6 +128,11 @@ private:
     // What the editor does at each idle and each tick of its timer: the values recorded
     // since the last one, then the strip's step.
     void idleStep();
+    int storedZoom() const;
+    int startZoom() const;
+    // The open window at `percent`, if the host makes room for it; false otherwise.
+    bool applyZoom(int percent);
+    void setRectSize(int width, int height);
 
     std::unique_ptr<presets::PresetCommands> commands_;
     std::unique_ptr<Panel> panel_;
@@ -113,4 +147,11 @@ private:
     std::atomic<bool> tempoPending_{false};
     std::atomic<bool> linked_{false};
     std::atomic<double> tempo_{120.0};
+    // The zoom in force while the window is open (per cent), the desktop's scale as the
+    // window last found it (0: not yet known), the host's announced scale (0: none).
+    int zoom_ = 100;
+    double systemScale_ = 0;
+    std::atomic<float> hostScale_{0.f};
+    std::atomic<bool> hostScalePending_{false};
+    VSTGUI::COptionMenu* zoomMenu_ = nullptr;  // the frame's child while open
 };

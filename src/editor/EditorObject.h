@@ -32,6 +32,12 @@ public:
     virtual double shownTempo() const = 0;
     // Files, stored defaults, memos, keyboard focus and manual (null without a preset effect).
     virtual presets::PresetCommands* commands() const = 0;
+    // Any thread: the scale the host shows its windows at (1 = 100 %). False when there is
+    // no window to scale or the scale is no use.
+    virtual bool hostScaleAnnounced(float scale) {
+        (void)scale;
+        return false;
+    }
 };
 
 // The editor object for `effect`. With a window, it attaches itself to the effect as the

@@ -29,12 +29,12 @@ enum : int {
     kMeter = 153,
 };
 
-// Registers the embedded PNGs with the toolkit's bitmap loader (idempotent).
+// Registers the embedded PNGs, both sets, with the toolkit's bitmap loader (idempotent).
 void install();
 
 // The same bitmaps drawn at twice the width and height, under the same ids and in the
 // same order, frame for frame: the set a panel drawn at more than 100 % takes its pixels
-// from. install() leaves it out; the toolkit's loader knows one set so far.
+// from (200 % as they are, the factors between scaled down from them).
 struct Table {
     const VSTGUI::EmbeddedResource* rows;
     size_t count;

@@ -288,7 +288,10 @@ bool QEL::getProductString(char* text) {
 }
 
 VstIntPtr QEL::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-    (void)opt;
+    if (index == kHostScale && value == kHostScaleValue) {
+        EditorObject* e = editorObject();
+        return e && e->hostScaleAnnounced(opt) ? 1 : 0;
+    }
     if (index == kInstructionSetQuery && ptr && value >= 8) {
         vst::copyString(static_cast<char*>(ptr), engine::nameOf(engine_.instructionSet()), 7);
         return 1;

@@ -57,6 +57,12 @@ public:
     // instance was made, as two 64-bit integers into ptr, a buffer of `value` bytes (at
     // least 16); answers 1. (The stress tool and the tests read them.)
     static constexpr VstInt32 kFaultQuery = vstFourCC('V', 'f', 'l', 't');
+    // effVendorSpecific with index kHostScale and value kHostScaleValue: the scale the host
+    // shows its windows at in opt (1.5 for 150 %), which the editor follows unless the user
+    // chose a zoom; answers 1 when the editor takes it. Hosts that scale their windows
+    // announce it this way.
+    static constexpr VstInt32 kHostScale = vstFourCC('P', 'r', 'e', 'S');
+    static constexpr VstInt32 kHostScaleValue = vstFourCC('A', 'e', 'C', 's');
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
     VstInt32 getPlugCategory() override { return 0; }
     bool canParameterBeAutomated(VstInt32 index) override {

@@ -96,9 +96,14 @@ TEST_P(Pictures, MatchTheirGoldens) {
 
     std::vector<TextBox> boxes;
     if (state.about) {
-        // The version's box: its origin on the screen (740, 70) and the screen's text box size.
-        boxes.push_back({"version", CRect(740, 70, 740 + CSplashScreenMyView::kVersionWidth,
-                                          70 + CSplashScreenMyView::kVersionHeight)});
+        // The version's box, the zoom's below it and the hint's below that, from the
+        // version's origin on the screen (740, 70).
+        using About = CSplashScreenMyView;
+        boxes.push_back({"version", CRect(740, 70, 740 + About::kVersionWidth, 70 + About::kVersionHeight)});
+        boxes.push_back({"zoom", CRect(740, 70 + About::kVersionHeight, 740 + About::kVersionWidth,
+                                       70 + 2 * About::kVersionHeight)});
+        boxes.push_back({"zoom hint", CRect(740, 70 + 2 * About::kVersionHeight, 740 + About::kHintWidth,
+                                            70 + 2 * About::kVersionHeight + About::kHintHeight)});
     } else {
         boxes = panelTextBoxes();
     }

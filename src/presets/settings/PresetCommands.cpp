@@ -71,7 +71,7 @@ void PresetCommands::loadRecentPaths() {
     recent.midi = read(setting::kCurrMidi);
 }
 
-// ---------------------------------------------------------------- keyboard focus, manual
+// ---------------------------------------------------------------- keyboard focus, zoom, manual
 
 bool PresetCommands::keyboardFocus() const {
     uint32_t value = 0;
@@ -79,6 +79,15 @@ bool PresetCommands::keyboardFocus() const {
 }
 
 bool PresetCommands::setKeyboardFocus(bool on) { return store_.writeNumber(setting::kKeyboardFocus, on ? 1u : 0u); }
+
+int PresetCommands::zoom() const {
+    uint32_t value = 0;
+    return store_.readNumber(setting::kZoom, value) && value <= 1000 ? static_cast<int>(value) : 0;
+}
+
+bool PresetCommands::setZoom(int percent) {
+    return percent > 0 && store_.writeNumber(setting::kZoom, static_cast<uint32_t>(percent));
+}
 
 std::string PresetCommands::manualPath() const {
     std::string path;

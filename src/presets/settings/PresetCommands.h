@@ -1,6 +1,6 @@
 // Every preset-strip command that reaches beyond the program store: the files (with the
 // recent folder and file names), the user's stored defaults, the A/B memos, the
-// keyboard-focus choice and the user manual. One object per effect, owned by the editor
+// keyboard-focus and zoom choices and the user manual. One object per effect, owned by the editor
 // object; it works whether or not the editor's window is open.
 //
 // The user's settings are shared by all instances of the effect: every operation reads or
@@ -30,6 +30,7 @@ constexpr const char* kCurrBank = "CurrBank";            // text: recent file na
 constexpr const char* kCurrPreset = "CurrPreset";
 constexpr const char* kCurrMidi = "CurrMidi";
 constexpr const char* kKeyboardFocus = "KeyboardFocus";  // number: 1 or 0
+constexpr const char* kZoom = "Zoom";                    // number: the editor's size in per cent
 constexpr const char* kManualPath = "ManualPath";        // text, set by hand or an installer
 }  // namespace setting
 
@@ -76,6 +77,11 @@ public:
     // The stored choice: true for any non-zero value, false when none is stored.
     bool keyboardFocus() const;
     bool setKeyboardFocus(bool on);
+
+    // ---- the editor's zoom ----
+    // The stored per cent, 0 when none is stored (the editor decides what it is worth).
+    int zoom() const;
+    bool setZoom(int percent);
 
     // ---- the manual ----
     // The stored "ManualPath": the document the manual button opens (empty when none).
