@@ -3,7 +3,7 @@
 # checks that the DLL exports only its two entry points and imports only system DLLs, runs
 # the test suites under wine64 in a wine prefix of the build's own, and compares renders of
 # the Windows plug-in with the Linux build's (build/, or $LINUX_BUILD_DIR; built if missing)
-# and the panel `vantel.exe shot` draws with the Linux golden.
+# and the panel `vantel.exe shot` draws (at 100, 150 and 200 %) with the Linux goldens.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build-windows}"
@@ -103,10 +103,20 @@ echo "Corpus replay: $(wc -l <"$compare/corpus-windows.txt") cases, identical in
 
 # The panel as `vantel.exe shot` draws it (GDI+) against the Linux golden: identical but
 # for the live text, within the picture tests' tolerance there (tests/gui/Pictures.h).
-windows_vantel shot "$compare/shot-windows.png"
-echo "Panel at program 0, Windows against the Linux golden:"
-"$wine" "$build/tests/gui/picture_compare.exe" "$root/tests/gui/data/panel_program0.png" "$compare/shot-windows.png" \
-  "$compare/shot-diff.png" </dev/null | tr -d '\r' ||
-  fail "vantel.exe shot differs from the Linux golden: see $compare/shot-windows.png and $compare/shot-diff.png"
+# The same at the editor's zoom: 100 % is that golden again, 200 % has one of its own, 150 %
+# (artwork scaled down from the 2x set) is compared with the Linux build's shot.
+linux_vantel shot --zoom 150 "$compare/shot-150-linux.png"
+for zoom in 100 150 200; do
+  case $zoom in
+    100) golden="$root/tests/gui/data/panel_program0.png" ;;
+    150) golden="$compare/shot-150-linux.png" ;;
+    200) golden="$root/tests/gui/data/panel_program0_200.png" ;;
+  esac
+  windows_vantel shot --zoom $zoom "$compare/shot-$zoom-windows.png"
+  echo "Panel at program 0 at $zoom %, Windows against Linux:"
+  "$wine" "$build/tests/gui/picture_compare.exe" "$golden" "$compare/shot-$zoom-windows.png" \
+    "$compare/shot-$zoom-diff.png" </dev/null | tr -d '\r' ||
+    fail "vantel.exe shot --zoom $zoom differs from Linux: see $compare/shot-$zoom-windows.png and shot-$zoom-diff.png"
+done
 
 echo "Windows stage: $((SECONDS - started)) s"

@@ -12,13 +12,20 @@ namespace guitest {
 
 using namespace VSTGUI;
 
-std::vector<TextBox> panelTextBoxes() {
+std::vector<TextBox> scaledBoxes(std::vector<TextBox> boxes, double scale) {
+    for (TextBox& b : boxes)
+        b.rect = CRect(std::floor(b.rect.left * scale), std::floor(b.rect.top * scale), std::ceil(b.rect.right * scale),
+                       std::ceil(b.rect.bottom * scale));
+    return boxes;
+}
+
+std::vector<TextBox> panelTextBoxes(double scale) {
     std::vector<TextBox> boxes;
     for (const layout::Control& c : layout::kStrip)
         if (c.kind == layout::Kind::NameField || c.kind == layout::Kind::ControllerDisplay)
             boxes.push_back({c.kind == layout::Kind::NameField ? "program name" : "controller display",
                              CRect(std::floor(c.left), std::floor(c.top), std::ceil(c.right), std::ceil(c.bottom))});
-    return boxes;
+    return scaledBoxes(boxes, scale);
 }
 
 namespace {

@@ -22,8 +22,10 @@ struct TextBox {
     CRect rect;  // whole pixels
 };
 
-// The live text of the panel: the program's name and the controller display.
-std::vector<TextBox> panelTextBoxes();
+// The live text of the panel: the program's name and the controller display, in the
+// pixels of a picture drawn at `scale` (the editor's zoom; outwards to whole pixels).
+std::vector<TextBox> panelTextBoxes(double scale = 1);
+std::vector<TextBox> scaledBoxes(std::vector<TextBox> boxes, double scale);
 
 // Inside a text box, glyphs of two font engines differ in their anti-aliasing and may sit
 // a pixel apart. A pixel of either picture is matched when the other has a pixel within

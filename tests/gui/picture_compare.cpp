@@ -1,5 +1,5 @@
-// picture_compare GOLDEN PICTURE DIFF: a picture of the panel (`vantel shot` of program 0)
-// against its golden, by the rule of the editor's picture tests (Pictures.h) with the
+// picture_compare GOLDEN PICTURE DIFF: a picture of the panel (`vantel shot` of program 0,
+// at any zoom) against its golden, by the rule of the editor's picture tests (Pictures.h) with the
 // panel's text boxes. Exit status 0 when it passes; 1 when not (DIFF then written); 2 when
 // a picture cannot be read.
 #include <cstdio>
@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 #if defined(_WIN32)
-    const std::vector<guitest::TextBox> boxes = guitest::panelTextBoxes();
+    // The picture's zoom follows from its width (the panel is 942 pixels wide at 100 %).
+    const std::vector<guitest::TextBox> boxes = guitest::panelTextBoxes(picture->getWidth() / 942.0);
     const int rounding = 0;
 #else
     const std::vector<guitest::TextBox> boxes;  // the goldens' own renderer: all of it, within rounding

@@ -1,5 +1,5 @@
 // The editor's pictures against goldens made on Linux: the panel at program 0 as a new
-// instance shows it, the about screen, the program menu open and a name being typed. With
+// instance shows it (at 100 % and at 200 %), the about screen, the program menu open and a name being typed. With
 // the goldens' own renderer (cairo) a picture matches exactly, but for the odd rounding of
 // another cairo release in the text (a channel off by at most 3); with another renderer
 // (GDI+) it matches exactly outside the live text and within the text tolerance inside
@@ -19,6 +19,7 @@ using namespace guitest;
 namespace {
 
 VstIntPtr quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    if (opcode == audioMasterSizeWindow) return 1;  // (the 200 % picture)
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
@@ -36,10 +37,13 @@ struct State {
     void (*act)(OffscreenFrame& screen);
     bool menuOpen;
     bool about;
+    int zoom = 100;
 };
 
 const State kStates[] = {
     {"program0", [](OffscreenFrame&) {}, false, false},
+    // The same at 200 %, drawn from the 2x artwork as it is and with text at twice the size.
+    {"program0_200", [](OffscreenFrame&) {}, false, false, 200},
     {"about", [](OffscreenFrame& s) { s.click(10, 80); }, false, true},
     {"menu", [](OffscreenFrame& s) { s.click(328, 163); }, true, false},
     {"typing",
@@ -82,6 +86,7 @@ protected:
 
 TEST_P(Pictures, MatchTheirGoldens) {
     const State& state = GetParam();
+    ASSERT_TRUE(editor->chooseZoom(state.zoom, false));
     // Program 0 as a new instance shows it: linked, the left side, the tempo on the display
     // (the pointer outside the window).
     editor->linkOn();
@@ -105,7 +110,7 @@ TEST_P(Pictures, MatchTheirGoldens) {
         boxes.push_back({"zoom hint", CRect(740, 70 + 2 * About::kVersionHeight, 740 + About::kHintWidth,
                                             70 + 2 * About::kVersionHeight + About::kHintHeight)});
     } else {
-        boxes = panelTextBoxes();
+        boxes = panelTextBoxes(state.zoom / 100.0);
     }
     if (state.menuOpen) {
         CView* popup = editor->getFrame()->getModalView();

@@ -243,6 +243,27 @@ TEST(VantelShot, ProgramZeroMatchesTheEditorsGoldenRenderPixelForPixel) {
     EXPECT_EQ(different, 0u);
 }
 
+TEST(VantelShot, ZoomDrawsThePanelAsTheEditorDoesAtEachFactor) {
+    // 100 % is the golden above, 200 % a golden of its own; 150 % only has its size here
+    // (the Windows stage compares it with this build's).
+    const struct {
+        const char* zoom;
+        int width, height;
+        const char* golden;
+    } cases[] = {{"100", 942, 171, "panel_program0.png"},
+                 {"150", 1413, 257, nullptr},
+                 {"200", 1884, 342, "panel_program0_200.png"}};
+    for (const auto& c : cases) {
+        const Picture made = shot(std::string("--zoom ") + c.zoom);
+        EXPECT_EQ(made.width, c.width) << c.zoom;
+        EXPECT_EQ(made.height, c.height) << c.zoom;
+        if (c.golden) EXPECT_TRUE(made == load(std::string(GUI_TEST_DATA_DIR) + "/" + c.golden)) << c.zoom;
+    }
+    const CommandResult refused = vantel("shot --zoom 120 " + quoted(temp("z.png")));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("100, 125, 150, 175 or 200"), std::string::npos) << refused.err;
+}
+
 TEST(VantelShot, ThePanelShowsTheStateTheOptionsBuild) {
     const Picture program0 = shot("--program 0");
     const Picture pingPong = shot("--program 'Ping Pong'");

@@ -1,4 +1,5 @@
-// vantel shot: the editor panel as a PNG, drawn without any X server.
+// vantel shot: the editor panel as a PNG, drawn without any X server, at 100 % or a zoom
+// of the editor's.
 //
 // The plug-in module opens its editor on X11, so this command carries the effect and its
 // editor linked in and opens the editor on the toolkit's offscreen backend instead. The
@@ -8,11 +9,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "../../src/editor/Editor.h"
+#include "../../src/editor/Zoom.h"
 #include "../../src/host/QEL.h"
 #include "Cli.h"
 #include "OutputFile.h"
 #include "offscreen/OffscreenFrame.h"
-#include "vst2/aeffguieditor.h"
 
 namespace vantel {
 
@@ -34,12 +36,17 @@ constexpr uint32_t kIdleStepMs = 40;
 
 int runShot(Args args) {
     Args state = takeStateOptions(args);
-    std::string tempoText;
+    std::string tempoText, zoomText;
     args.value("--tempo", tempoText);
+    args.value("--zoom", zoomText);
     const auto files = args.positionals();
     if (files.size() != 1) throw Failure("vantel shot writes one picture: vantel shot [options] OUT.png.");
     const double tempo = tempoText.empty() ? 120.0 : parseNumber(tempoText, "tempo in BPM");
     if (tempo <= 0.0 || tempo > 1000.0) throw Failure("The tempo must lie above 0 and at most 1000 BPM.");
+    // The picture's zoom is the command's, whatever the user chose for the editor.
+    const int zoom = zoomText.empty() ? 100 : static_cast<int>(parseInteger(zoomText, "zoom in per cent", 100, 200));
+    if (zoom::indexOf(zoom) < 0)
+        throw Failure("The zoom must be 100, 125, 150, 175 or 200 (per cent); " + zoomText + " is not.");
     OutputFile picture(files[0]);
 
     // Every frame opened from here on draws into memory.
@@ -60,9 +67,10 @@ int runShot(Args args) {
 
     if (plugin->dispatch(effEditOpen, 0, 0, kNoWindow) != 1) throw Failure("The editor could not be opened.");
     auto* effect = static_cast<AudioEffect*>(plugin->effect()->object);
-    auto* editor = static_cast<VSTGUI::AEffGUIEditor*>(effect->getEditor());
+    auto* editor = static_cast<Editor*>(effect->getEditor());
     VSTGUI::OffscreenFrame* screen = VSTGUI::OffscreenFrame::of(editor->getFrame());
     if (!screen) throw Failure("The editor did not open on the offscreen backend.");
+    editor->chooseZoom(zoom, false);
     // The mouse is outside the window (the digit display shows the tempo); idle applies
     // what the state set and paints it.
     screen->leave();
