@@ -3,15 +3,19 @@
 //
 //   edhost PLUGIN.so [LOGFILE [ARTDIR]]     (or $EDHOST_LOG, $EDHOST_ART)
 //
-// - a 942x171 top-level window on a connection of our own; the plug-in activated at
+// - a 942x171 top-level window on a connection of our own, given the size effEditGetRect
+//   answers once the editor is open, and any size the editor asks for through
+//   audioMasterSizeWindow (unless told to refuse); the plug-in activated at
 //   48 kHz with 256-frame blocks; an audio thread processing silence in 256-frame blocks at
 //   about real time and delivering queued MIDI through effProcessEvents before a block;
 // - the editor opened into the window (effEditOpen, the window id as ptr), then
 //   effEditIdle every 25 ms from this (the GUI) thread, each call timed;
 // - every host callback appended to the log, one line each, as
 //     automate INDEX VALUE | beginEdit INDEX | endEdit INDEX | updateDisplay |
-//     getTime MASK | canDo TEXT | call OPCODE INDEX VALUE OPT
+//     getTime MASK | canDo TEXT | sizeWindow W H | call OPCODE INDEX VALUE OPT
 //   lines of the second instance start with "@2 ".
+// - with $EDHOST_SCALE set, the scale the host shows its windows at announced to each
+//   instance before its editor opens (effVendorSpecific 'PreS' 'AeCs', the scale as opt).
 //
 // On start it prints "READY child=<xid> parent=<xid>". Each command gets one line back:
 //   param N               PARAM N <value>
@@ -27,7 +31,12 @@
 //   frame ID F X Y W H [SX SY]
 //                         FRAME <pixels differing from frame F of artwork ID, its point
 //                         (SX,SY) (default its top-left) at (X,Y); a bitmap as large as the
-//                         window lies at the origin>
+//                         window lies at the origin>; the panel's coordinates: in a window
+//                         of twice the panel's size, the 2x artwork at twice them
+//   rect                  RECT W H      (effEditGetRect)
+//   size                  SIZE window=WxH child=WxH  (as the server has them)
+//   scale S               SCALE <answer>  (effVendorSpecific 'PreS' 'AeCs' with S as opt)
+//   sizing agree|refuse   OK            (the answer to audioMasterSizeWindow from now on)
 //   close                 CLOSED children=<left in the window> errors=<host X errors>
 //   reopen                OPENED <1|0> child=<xid>
 //   second                SECOND child=<xid> window=<xid>  (a second instance, own window)
@@ -82,6 +91,7 @@ struct Instance {
     std::unique_ptr<testhost::Plugin> plugin;
     xcb_window_t window = 0;
     bool editorOpen = false;
+    int width = kWidth, height = kHeight;  // the window's
     int idles = 0;
     double maxIdleMs = 0.0;
     // Guarded by Host::midiMutex.
@@ -108,6 +118,8 @@ private:
     void tick();                        // the periodic idle, when it is due
     void runFor(std::chrono::milliseconds span);  // keeps ticking for a while
     int finishClose(Instance& in);
+    void resize(Instance& in, int width, int height);
+    std::string announceScale(Instance& in, float scale);
 
     // Commands.
     std::string handle(const std::string& line);
@@ -139,6 +151,7 @@ private:
     uint64_t midiQueued_ = 0, midiDelivered_ = 0;  // guarded by midiMutex_
 
     bool paused_ = false;
+    bool refuseSizing_ = false;
     Clock::time_point nextIdle_;
     bool quitting_ = false;
     int exitStatus_ = 1;
@@ -168,6 +181,9 @@ std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testho
         case audioMasterUpdateDisplay: std::snprintf(line, sizeof line, "updateDisplay"); break;
         case audioMasterGetTime: std::snprintf(line, sizeof line, "getTime %ld", static_cast<long>(call.value)); break;
         case audioMasterCanDo: std::snprintf(line, sizeof line, "canDo %s", call.text.c_str()); break;
+        case audioMasterSizeWindow:
+            std::snprintf(line, sizeof line, "sizeWindow %d %ld", call.index, static_cast<long>(call.value));
+            break;
         default:
             std::snprintf(line, sizeof line, "call %d %d %ld %g", call.opcode, call.index, static_cast<long>(call.value),
                           call.opt);
@@ -188,6 +204,14 @@ std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testho
         info.timeSigDenominator = 4;
         info.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
         return reinterpret_cast<VstIntPtr>(&info);
+    }
+    // The editor asks from its own thread, which is this host's GUI thread: the window
+    // takes the size before the answer, as a DAW's would.
+    if (call.opcode == audioMasterSizeWindow) {
+        const int number = instanceOf(plugin);
+        if (refuseSizing_ || number < 1 || call.index <= 0 || call.value <= 0) return 0;
+        resize(inst_[number - 1], call.index, static_cast<int>(call.value));
+        return 1;
     }
     return std::nullopt;
 }
@@ -248,8 +272,13 @@ void Host::stopAudio() {
 // ------------------------------------------------------------------------- editor
 
 bool Host::openEditor(Instance& in) {
+    if (const char* scale = std::getenv("EDHOST_SCALE")) announceScale(in, std::strtof(scale, nullptr));
     VstIntPtr opened = in.plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(in.window)));
     in.editorOpen = opened != 0;
+    // As DAWs do: the window as large as the editor says once it is open.
+    ERect* rect = nullptr;
+    if (in.editorOpen && in.plugin->dispatch(effEditGetRect, 0, 0, &rect) && rect)
+        resize(in, rect->right - rect->left, rect->bottom - rect->top);
     // The first idles draw the window; by the time the caller hears back the server has it.
     runFor(std::chrono::milliseconds(100));
     return in.editorOpen;
@@ -283,6 +312,20 @@ void Host::runFor(std::chrono::milliseconds span) {
     }
 }
 
+void Host::resize(Instance& in, int width, int height) {
+    if (width == in.width && height == in.height) return;
+    const uint32_t size[] = {static_cast<uint32_t>(width), static_cast<uint32_t>(height)};
+    xcb_configure_window(display_.connection(), in.window, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+    in.width = width;
+    in.height = height;
+    display_.sync();
+}
+
+std::string Host::announceScale(Instance& in, float scale) {
+    return "SCALE " + std::to_string(in.plugin->dispatch(effVendorSpecific, vstFourCC('P', 'r', 'e', 'S'),
+                                                         vstFourCC('A', 'e', 'C', 's'), nullptr, scale));
+}
+
 int Host::finishClose(Instance& in) {
     if (in.editorOpen) in.plugin->dispatch(effEditClose);
     in.editorOpen = false;
@@ -298,7 +341,7 @@ std::string Host::compare(Instance& in, cairo_surface_t* reference, int rx, int 
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (attempt) runFor(kIdlePeriod);
         display_.sync();
-        cairo_surface_t* screen = display_.grab(in.window, kWidth, kHeight);
+        cairo_surface_t* screen = display_.grab(in.window, in.width, in.height);
         if (!screen) return "ERR no grab";
         differing = xtest::differingPixels(screen, x, y, reference, rx, ry, w, h, &box);
         cairo_surface_destroy(screen);
@@ -433,7 +476,7 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         std::string file;
         if (!(args >> file)) return "ERR usage: shot FILE";
         display_.sync();
-        cairo_surface_t* screen = display_.grab(in.window, kWidth, kHeight);
+        cairo_surface_t* screen = display_.grab(in.window, in.width, in.height);
         if (!screen) return "ERR no grab";
         const cairo_status_t status = cairo_surface_write_to_png(screen, file.c_str());
         cairo_surface_destroy(screen);
@@ -465,7 +508,12 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
                 return "ERR rectangle outside the frame";
             rx = wholeWindow ? x : sx;
             ry = frameIndex * frameHeight + (wholeWindow ? y : sy);
-            std::snprintf(text, sizeof text, "%s/bmp%05d.png", artDir_.c_str(), id);
+            // At 200 % the window shows the 2x artwork pixel for pixel.
+            int s = 1;
+            if (in.width == 2 * kWidth) s = 2;
+            else if (in.width != kWidth) return "ERR frames are compared at 100 or 200 % only";
+            x *= s, y *= s, w *= s, h *= s, rx *= s, ry *= s;
+            std::snprintf(text, sizeof text, "%s/%sbmp%05d.png", artDir_.c_str(), s == 2 ? "../png2x/" : "", id);
             file = text;
         } else {
             rx = x;
@@ -537,6 +585,33 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
                                     static_cast<uint8_t>(per), syms.data());
         display_.sync();
         return "LEVEL3";
+    }
+    if (name == "rect") {
+        ERect* rect = nullptr;
+        if (!p.dispatch(effEditGetRect, 0, 0, &rect) || !rect) return "RECT none";
+        return "RECT " + std::to_string(rect->right - rect->left) + " " + std::to_string(rect->bottom - rect->top);
+    }
+    if (name == "size") {
+        display_.sync();
+        xcb_connection_t* c = display_.connection();
+        auto geometry = [c](xcb_window_t w) {
+            xcb_get_geometry_reply_t* g = w ? xcb_get_geometry_reply(c, xcb_get_geometry(c, w), nullptr) : nullptr;
+            const std::string answer = g ? std::to_string(g->width) + "x" + std::to_string(g->height) : "none";
+            free(g);
+            return answer;
+        };
+        return "SIZE window=" + geometry(in.window) + " child=" + geometry(display_.firstChild(in.window));
+    }
+    if (name == "scale") {
+        float scale;
+        if (!(args >> scale)) return "ERR usage: scale S";
+        return announceScale(in, scale);
+    }
+    if (name == "sizing") {
+        std::string answer;
+        if (!(args >> answer) || (answer != "agree" && answer != "refuse")) return "ERR usage: sizing agree|refuse";
+        refuseSizing_ = answer == "refuse";
+        return "OK";
     }
     if (name == "stats") {
         std::snprintf(text, sizeof text, "STATS maxidle=%.1f idles=%d xerrors=%d", in.maxIdleMs, in.idles,

@@ -1,7 +1,8 @@
 # Sourced by the real-window tests: an Xvfb server of our own, one host process on a pipe,
 # and small functions to talk to it.
 #
-#   xvfb_start [WxHxD]           exits 77 (skipped) without Xvfb or xdotool; sets DISPLAY, WORK
+#   xvfb_start [WxHxD [ARGS]]    exits 77 (skipped) without Xvfb or xdotool; sets DISPLAY, WORK;
+#                                ARGS go to the server
 #   host_start CMD ARGS...       runs the host with stdin on a pipe, stdout in $WORK/out,
 #                                stderr in $WORK/err; waits for its READY line (sets CHILD, PARENT)
 #   say CMD                      sends one command, waits for its one-line answer (in REPLY)
@@ -25,7 +26,9 @@ xvfb_start() {
   # The server picks a free display number itself (taking its lock atomically) and writes
   # it to fd 5 once it accepts connections; a number chosen here could be taken by a test
   # running at the same time, whose windows would then cover ours.
-  Xvfb -displayfd 5 -screen 0 "${1:-1024x600x24}" -nolisten tcp 5>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+  screen=${1:-1024x600x24}
+  [ $# -gt 0 ] && shift
+  Xvfb -displayfd 5 -screen 0 "$screen" -nolisten tcp "$@" 5>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
   XVFB=$!
   i=0
   until [ -s "$WORK/display" ]; do
