@@ -207,7 +207,7 @@ private:
         cairo_select_font_face(cr, font.family.c_str(),
                                (font.style & kItalicFace) ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
                                (font.style & kBoldFace) ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-        cairo_set_font_size(cr, font.size);
+        cairo_set_font_size(cr, deviceFontSize(font.size, scale));
     }
     void recover() {
         if (cairo_status(cr) == CAIRO_STATUS_SUCCESS) return;

@@ -14,6 +14,7 @@
 // is resampled by an area average, the same arithmetic for every renderer.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -62,6 +63,15 @@ struct TextFont {
     CCoord size = 12;
     int32_t style = 0;
 };
+
+// The size (logical) a renderer draws `size` at on a back buffer of `scale`: a whole number
+// of device pixels, the nearest. Glyphs are hinted at whole pixel sizes alike by FreeType
+// and by GDI (which takes nothing else), so that at 125 %, 150 % and 175 % the text is as
+// crisp and the two renderers place it as alike as at 100 % and 200 %, where nothing changes.
+inline CCoord deviceFontSize(CCoord size, CCoord scale) {
+    const CCoord pixels = std::round(size * scale);
+    return (pixels < 1 ? 1 : pixels) / scale;
+}
 
 // Drawing into a back buffer. Coordinates are logical; rectangles given to fills, frames,
 // clips and image copies are whole pixels already (the draw context truncates them).

@@ -147,15 +147,16 @@ const FontEntry* Session::font(const TextFont& wanted, double scale) {
     if (!f.family) return nullptr;
     const INT style =
         ((wanted.style & kBoldFace) ? FontStyleBold : 0) | ((wanted.style & kItalicFace) ? FontStyleItalic : 0);
-    if (GdipCreateFont(f.family, static_cast<REAL>(wanted.size), style, UnitPixel, &f.font) != Ok) {
+    const double size = deviceFontSize(wanted.size, scale);
+    if (GdipCreateFont(f.family, static_cast<REAL>(size), style, UnitPixel, &f.font) != Ok) {
         f.font = nullptr;
         return nullptr;
     }
     UINT16 em = 0, ascent = 0;
     GdipGetEmHeight(f.family, style, &em);
     GdipGetCellAscent(f.family, style, &ascent);
-    f.ascent = em ? wanted.size * ascent / em : wanted.size;
-    f.capHeight = capHeightOf(wanted, wanted.size * scale) / scale;
+    f.ascent = em ? size * ascent / em : size;
+    f.capHeight = capHeightOf(wanted, size * scale) / scale;
     return &f;
 }
 
