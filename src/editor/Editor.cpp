@@ -183,6 +183,9 @@ void Editor::setRectSize(int width, int height) {
 
 bool Editor::getRect(ERect** ppRect) {
     if (!frame) {
+        // Some hosts size their window before they open ours: the desktop's scale, asked
+        // of the window system without a window, until a window of ours has told it.
+        if (!(systemScale_ > 0)) systemScale_ = PlatformFactory::systemScale();
         const zoom::Size size = zoom::windowSize(startZoom());
         setRectSize(size.width, size.height);
     }

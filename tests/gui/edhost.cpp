@@ -34,6 +34,8 @@
 //                         window lies at the origin>; the panel's coordinates: in a window
 //                         of twice the panel's size, the 2x artwork at twice them
 //   rect                  RECT W H      (effEditGetRect)
+//   prerect               PRERECT W H   (what effEditGetRect answered just before the last
+//                                        effEditOpen)
 //   size                  SIZE window=WxH child=WxH  (as the server has them)
 //   scale S               SCALE <answer>  (effVendorSpecific 'PreS' 'AeCs' with S as opt)
 //   sizing agree|refuse   OK            (the answer to audioMasterSizeWindow from now on)
@@ -92,6 +94,7 @@ struct Instance {
     xcb_window_t window = 0;
     bool editorOpen = false;
     int width = kWidth, height = kHeight;  // the window's
+    std::string rectBeforeOpen;
     int idles = 0;
     double maxIdleMs = 0.0;
     // Guarded by Host::midiMutex.
@@ -273,6 +276,11 @@ void Host::stopAudio() {
 
 bool Host::openEditor(Instance& in) {
     if (const char* scale = std::getenv("EDHOST_SCALE")) announceScale(in, std::strtof(scale, nullptr));
+    ERect* before = nullptr;
+    in.rectBeforeOpen = in.plugin->dispatch(effEditGetRect, 0, 0, &before) && before
+                            ? std::to_string(before->right - before->left) + " " +
+                                  std::to_string(before->bottom - before->top)
+                            : "none";
     VstIntPtr opened = in.plugin->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(static_cast<uintptr_t>(in.window)));
     in.editorOpen = opened != 0;
     // As DAWs do: the window as large as the editor says once it is open.
@@ -591,6 +599,7 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         if (!p.dispatch(effEditGetRect, 0, 0, &rect) || !rect) return "RECT none";
         return "RECT " + std::to_string(rect->right - rect->left) + " " + std::to_string(rect->bottom - rect->top);
     }
+    if (name == "prerect") return "PRERECT " + in.rectBeforeOpen;
     if (name == "size") {
         display_.sync();
         xcb_connection_t* c = display_.connection();

@@ -24,7 +24,9 @@ mkdir -p "$XDG_CONFIG_HOME"
 HOST_LOG="$WORK/log"
 host_start "$EDHOST" "$PLUGIN" "$HOST_LOG"
 
-# 1. 200 % from the screen's Xft.dpi: the size, both windows, the 2x artwork as it is.
+# 1. 200 % from the screen's Xft.dpi: the size (asked before the window opened too), both
+#    windows, the 2x artwork as it is.
+expect prerect "PRERECT 1884 342"
 expect rect "RECT 1884 342"
 expect size "SIZE window=1884x342 child=1884x342"
 for rect in "0 0 942 2" "22 0 40 14" "385 70 170 20"; do
@@ -92,6 +94,7 @@ grep -q "X error" "$WORK/err" && fail "X errors"
 rm -rf "$XDG_CONFIG_HOME"
 mkdir -p "$XDG_CONFIG_HOME"
 EDHOST_SCALE=1.5 host_start "$EDHOST" "$PLUGIN" "$HOST_LOG"
+expect prerect "PRERECT 1413 257"
 expect rect "RECT 1413 257"
 expect size "SIZE window=1413x257 child=1413x257"
 expect quit "QUIT children=0 errors=0"

@@ -13,10 +13,22 @@ namespace VSTGUI {
 namespace {
 PlatformCreator gDefaultCreator = nullptr;
 PlatformCreator gOverrideCreator = nullptr;
+SystemScaleQuery gDefaultScaleQuery = nullptr;
+SystemScaleQuery gOverrideScaleQuery = nullptr;
 }  // namespace
 
 void PlatformFactory::setDefault(PlatformCreator creator) { gDefaultCreator = creator; }
-void PlatformFactory::setOverride(PlatformCreator creator) { gOverrideCreator = creator; }
+void PlatformFactory::setOverride(PlatformCreator creator) {
+    gOverrideCreator = creator;
+    if (!creator) gOverrideScaleQuery = nullptr;
+}
+void PlatformFactory::setDefaultScaleQuery(SystemScaleQuery query) { gDefaultScaleQuery = query; }
+void PlatformFactory::setOverrideScaleQuery(SystemScaleQuery query) { gOverrideScaleQuery = query; }
+
+double PlatformFactory::systemScale() {
+    SystemScaleQuery query = gOverrideCreator ? gOverrideScaleQuery : gDefaultScaleQuery;
+    return query ? query() : 0;
+}
 
 IPlatformFrame* PlatformFactory::create(CFrame* frame, void* parent, const CRect& size) {
     PlatformCreator creator = gOverrideCreator ? gOverrideCreator : gDefaultCreator;

@@ -72,6 +72,8 @@ public:
 };
 
 using PlatformCreator = IPlatformFrame* (*)(CFrame* frame, void* parent, const CRect& size);
+// The desktop's scale before any window is open (as IPlatformFrame::systemScale; 0: unknown).
+using SystemScaleQuery = double (*)();
 
 class PlatformFactory {
 public:
@@ -81,6 +83,11 @@ public:
     static void setOverride(PlatformCreator creator);
     static void useOffscreen();
     static IPlatformFrame* create(CFrame* frame, void* parent, const CRect& size);
+    // The same pair for the scale a window would open at, which a host may ask for before
+    // the window exists (effEditGetRect); the override's whenever a creator override is set.
+    static void setDefaultScaleQuery(SystemScaleQuery query);
+    static void setOverrideScaleQuery(SystemScaleQuery query);
+    static double systemScale();
 };
 
 // A monotonic clock in ms, wrapped to 32 bits.

@@ -29,7 +29,10 @@ void OffscreenFrame::changeSystemScale(double scale) {
     frame->platformOnSystemScaleChanged(scale);
 }
 
-void PlatformFactory::useOffscreen() { setOverride(createOffscreen); }
+void PlatformFactory::useOffscreen() {
+    setOverride(createOffscreen);
+    setOverrideScaleQuery([] { return gDefaultSystemScale; });
+}
 void OffscreenFrame::install() { PlatformFactory::useOffscreen(); }
 void OffscreenFrame::uninstall() {
     PlatformFactory::setOverride(nullptr);

@@ -453,25 +453,48 @@ void X11Frame::present(IPlatformBackBuffer& backBuffer, const CRect& rect) {
 
 // ---------------------------------------------------------------- scale and size
 
+namespace {
+// The resource database of a screen (xrdb's RESOURCE_MANAGER on its root window), at most
+// a few kilobytes, read when a window opens.
+std::string screenResources(xcb_connection_t* conn, xcb_window_t root) {
+    std::string resources;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        conn, xcb_get_property(conn, 0, root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 65536 / 4), nullptr);
+    if (reply && reply->format == 8)
+        resources.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                         static_cast<size_t>(xcb_get_property_value_length(reply)));
+    free(reply);
+    return resources;
+}
+
+double desktopScaleWith(const std::string& resources) {
+    return x11::desktopScale(std::getenv("GDK_SCALE"), std::getenv("QT_SCALE_FACTOR"), resources);
+}
+
+// Before a window exists: the default screen of $DISPLAY, on a connection made for the
+// question (0 without a server).
+double defaultScreenScale() {
+    int screenNumber = 0;
+    xcb_connection_t* conn = xcb_connect(nullptr, &screenNumber);
+    double scale = 0;
+    if (!xcb_connection_has_error(conn)) {
+        xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(conn));
+        for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
+        if (it.rem) scale = desktopScaleWith(screenResources(conn, it.data->root));
+    }
+    xcb_disconnect(conn);
+    return scale;
+}
+}  // namespace
+
 double X11Frame::systemScale() {
-    // The resource database of the screen our window is on (xrdb's RESOURCE_MANAGER on
-    // its root window); it is read once per window, at most a few kilobytes.
     std::string resources;
     if (conn && window) {
         xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(conn, xcb_get_geometry(conn, window), nullptr);
-        if (geometry) {
-            xcb_get_property_reply_t* reply = xcb_get_property_reply(
-                conn,
-                xcb_get_property(conn, 0, geometry->root, XCB_ATOM_RESOURCE_MANAGER, XCB_ATOM_STRING, 0, 65536 / 4),
-                nullptr);
-            if (reply && reply->format == 8)
-                resources.assign(static_cast<const char*>(xcb_get_property_value(reply)),
-                                 static_cast<size_t>(xcb_get_property_value_length(reply)));
-            free(reply);
-            free(geometry);
-        }
+        if (geometry) resources = screenResources(conn, geometry->root);
+        free(geometry);
     }
-    return x11::desktopScale(std::getenv("GDK_SCALE"), std::getenv("QT_SCALE_FACTOR"), resources);
+    return desktopScaleWith(resources);
 }
 
 void X11Frame::setSize(int32_t width, int32_t height) {
@@ -691,6 +714,7 @@ IPlatformFrame* createX11PlatformFrame(CFrame* frame, void* parent, const CRect&
 
 void useX11Platform() {
     PlatformFactory::setDefault(createX11PlatformFrame);
+    PlatformFactory::setDefaultScaleQuery(defaultScreenScale);
     CNewFileSelector::setDefaultRunner(posix::processDialogRunner());
 }
 
