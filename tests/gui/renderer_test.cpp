@@ -2,7 +2,8 @@
 // (cairo on Linux, GDI+ on Windows): PNG decoding with cairo's premultiplication (the GDI+
 // renderer's arithmetic for every alpha and value is in composite_test.cpp), a back buffer
 // that starts opaque black, whole-pixel fills, outlines and image copies that keep to their
-// rectangles and the clip at scale 1 and 2, and text measured as drawn.
+// rectangles and the clip at scale 1 and 2, 2x images averaged over each pixel's area at
+// the zooms between, and text measured as drawn.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -119,6 +120,38 @@ TEST(Renderer, FillsOutlinesAndImageCopiesKeepToTheirPixelsAndTheClipAtEveryScal
         EXPECT_EQ(at(18, 0), black);  // beyond the image: nothing drawn
         EXPECT_EQ(at(17, 3), black);
         EXPECT_EQ(at(7, 8), rgb(120, 120, 120));  // 200 x 153 / 255
+    }
+}
+
+TEST(Renderer, TwoXImagesAreCopiedAt200AndAveragedOverEachPixelsAreaBetween) {
+    // A film strip of two frames of 4 x 2 logical pixels at 2x (8 x 4 pixels each): the
+    // first in columns of white and black, the second red, which must never bleed in.
+    std::vector<uint32_t> strip;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) strip.push_back(y >= 4 ? rgb(255, 0, 0) : x % 2 ? rgb(0, 0, 0) : rgb(255, 255, 255));
+    const PlatformImagePtr image = platformGraphics().createImage(8, 8, strip.data(), true);
+    ASSERT_NE(image, nullptr);
+    struct Case {
+        double scale;
+        int width, height;
+        std::vector<uint32_t> row;  // every row of the picture, left to right
+    };
+    const Case cases[] = {
+        {2, 8, 4, {255, 0, 255, 0, 255, 0, 255, 0}},
+        // A device pixel covers 4/3 image pixels: white 1 + black 1/3, black 2/3 + white 2/3,
+        // white 1/3 + black 1 (255 x 3/4, x 1/2, x 1/4, halves up), in every row alike.
+        {1.5, 6, 3, {191, 128, 64, 191, 128, 64}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("scale " + std::to_string(c.scale));
+        auto buffer = platformGraphics().createBackBuffer(4, 2, c.scale);
+        ASSERT_EQ(buffer->getWidth(), c.width);
+        ASSERT_EQ(buffer->getHeight(), c.height);
+        buffer->createSurface()->drawImage(*image, CRect(0, 0, 4, 2), CPoint(0, 0), 1.f, 2);
+        const PixelRows px = buffer->pixels();
+        for (int y = 0; y < c.height; ++y)
+            for (int x = 0; x < c.width; ++x)
+                EXPECT_EQ(px.at(x, y), rgb(c.row[x], c.row[x], c.row[x])) << x << "," << y;
     }
 }
 

@@ -152,9 +152,12 @@ void resample(const Target& target, const Box& boxIn, const ScaledImage& image, 
                     total += w;
                 }
             }
+            // Halves up; the weights are sums of fractions, and a half that came out a hair
+            // below would round down in one row and up in the next.
             uint32_t p = 0;
             for (int c = 0; c < 4; ++c)
-                p |= std::min<uint32_t>(static_cast<uint32_t>(std::floor(sum[c] / total + 0.5)), 0xff) << (8 * c);
+                p |= std::min<uint32_t>(static_cast<uint32_t>(std::floor(sum[c] / total + 0.5 + 1e-9)), 0xff)
+                     << (8 * c);
             if (mask != 0xff) p = scaled(p, mask);
             out[x] = over(p, out[x]);
         }
