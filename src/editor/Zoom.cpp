@@ -23,7 +23,8 @@ int indexOf(int percent) {
 
 Size windowSize(int percent) {
     const double scale = percent / 100.0;
-    return Size{VSTGUI::composite::deviceEdge(Editor::kWidth, scale), VSTGUI::composite::deviceEdge(Editor::kHeight, scale)};
+    return Size{VSTGUI::composite::deviceEdge(Editor::kWidth, scale),
+                VSTGUI::composite::deviceEdge(Editor::kHeight, scale)};
 }
 
 int storedFactor(int stored) {

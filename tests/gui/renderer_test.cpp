@@ -128,7 +128,8 @@ TEST(Renderer, TwoXImagesAreCopiedAt200AndAveragedOverEachPixelsAreaBetween) {
     // first in columns of white and black, the second red, which must never bleed in.
     std::vector<uint32_t> strip;
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) strip.push_back(y >= 4 ? rgb(255, 0, 0) : x % 2 ? rgb(0, 0, 0) : rgb(255, 255, 255));
+        for (int x = 0; x < 8; ++x)
+            strip.push_back(y >= 4 ? rgb(255, 0, 0) : x % 2 ? rgb(0, 0, 0) : rgb(255, 255, 255));
     const PlatformImagePtr image = platformGraphics().createImage(8, 8, strip.data(), true);
     ASSERT_NE(image, nullptr);
     struct Case {
