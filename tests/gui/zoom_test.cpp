@@ -149,8 +149,15 @@ TEST_F(Zoom, OpensAtTheStoredChoiceElseTheHostsElseTheDesktops) {
     EXPECT_EQ(rect().right, 1884);
     EXPECT_EQ(rect().bottom, 342);
     EXPECT_EQ(editor->getFrame()->getDeviceSize(), CPoint(1884, 342));
+    // The window moves to a monitor of another DPI (Windows): followed, nothing being chosen.
+    screen->changeSystemScale(1.5);
+    EXPECT_EQ(editor->zoomFactor(), 150);
+    ASSERT_EQ(gSizeRequests.size(), 1u);
+    EXPECT_EQ(gSizeRequests[0].width, 1413);
+    gSizeRequests.clear();
 
     fx->dispatcher(fx, effEditClose, 0, 0, nullptr, 0);
+    OffscreenFrame::setDefaultSystemScale(2);
     EXPECT_EQ(announce(1.5f), 1);  // the host's word wins over the desktop's
     EXPECT_EQ(rect().right, 1413);
     reopen();
