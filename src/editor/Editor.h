@@ -38,7 +38,7 @@ public:
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
-    // Opens the frame as a child of the host's window (ptr: its X window id), with the
+    // Opens the frame as a child of the host's window (ptr: its X window id or HWND), with the
     // panel, the preset strip and a 30 ms timer for the editor's own idle step.
     bool open(void* ptr) override;
     void close() override;
