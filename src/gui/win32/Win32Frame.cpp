@@ -535,11 +535,6 @@ std::wstring frameClassName() {
     return name;
 }
 
-int liveFrames() {
-    std::lock_guard<std::mutex> lock(classMutex);
-    return classUsers;
-}
-
 bool post(HWND window, std::function<void()> call) {
     WindowState* s = stateOf(window);
     if (!s || !s->frame || !call) return false;

@@ -31,8 +31,6 @@ constexpr UINT kIdleTimerMs = 30;
 // other's window procedure behind its windows). It is registered while a frame of the
 // module exists and unregistered with the last one.
 std::wstring frameClassName();
-// Frames of this module alive now (the class is registered while there are any).
-int liveFrames();
 
 // Runs `call` later from the message loop, through a message posted to `window` (a frame's
 // window of this module), once whatever is running now has returned: a modal dialog shown
