@@ -18,7 +18,6 @@
 // message, so they are answered while the plug-in shows a modal dialog too. On start it
 // prints "READY child=<hwnd> parent=<hwnd>" (decimal handles). Each command gets one line:
 //   param N | set N V | name | pname I | idle N | pause | resume   as edhost
-//   key C V M | keyup C V M                                      as edhost
 //   shot FILE             SHOT FILE     (the host window's client area, as PNG)
 //   same FILE X Y W H     SAME <pixels differing from that rectangle of FILE> (retried for
 //                         half a second while they differ)
@@ -105,10 +104,6 @@ void note(std::set<T>& set, T value, bool made) {
 ORIGINAL(CreateCompatibleDC);
 ORIGINAL(CreateDIBSection);
 ORIGINAL(CreateFontW);
-ORIGINAL(CreateFontIndirectW);
-ORIGINAL(CreateSolidBrush);
-ORIGINAL(CreatePen);
-ORIGINAL(CreateCompatibleBitmap);
 ORIGINAL(DeleteDC);
 ORIGINAL(DeleteObject);
 ORIGINAL(GetDC);
@@ -135,26 +130,6 @@ HFONT WINAPI hookCreateFontW(int h, int w, int e, int o, int weight, DWORD itali
                              DWORD charset, DWORD precision, DWORD clip, DWORD quality, DWORD pitch, LPCWSTR face) {
     HFONT made = original_CreateFontW(h, w, e, o, weight, italic, underline, strike, charset, precision, clip, quality,
                                       pitch, face);
-    note<HGDIOBJ>(counts.gdi, made, true);
-    return made;
-}
-HFONT WINAPI hookCreateFontIndirectW(const LOGFONTW* font) {
-    HFONT made = original_CreateFontIndirectW(font);
-    note<HGDIOBJ>(counts.gdi, made, true);
-    return made;
-}
-HBRUSH WINAPI hookCreateSolidBrush(COLORREF c) {
-    HBRUSH made = original_CreateSolidBrush(c);
-    note<HGDIOBJ>(counts.gdi, made, true);
-    return made;
-}
-HPEN WINAPI hookCreatePen(int style, int width, COLORREF c) {
-    HPEN made = original_CreatePen(style, width, c);
-    note<HGDIOBJ>(counts.gdi, made, true);
-    return made;
-}
-HBITMAP WINAPI hookCreateCompatibleBitmap(HDC dc, int w, int h) {
-    HBITMAP made = original_CreateCompatibleBitmap(dc, w, h);
     note<HGDIOBJ>(counts.gdi, made, true);
     return made;
 }
@@ -221,10 +196,6 @@ void hookImports(HMODULE module) {
         {"CreateCompatibleDC", reinterpret_cast<void*>(hookCreateCompatibleDC)},
         {"CreateDIBSection", reinterpret_cast<void*>(hookCreateDIBSection)},
         {"CreateFontW", reinterpret_cast<void*>(hookCreateFontW)},
-        {"CreateFontIndirectW", reinterpret_cast<void*>(hookCreateFontIndirectW)},
-        {"CreateSolidBrush", reinterpret_cast<void*>(hookCreateSolidBrush)},
-        {"CreatePen", reinterpret_cast<void*>(hookCreatePen)},
-        {"CreateCompatibleBitmap", reinterpret_cast<void*>(hookCreateCompatibleBitmap)},
         {"DeleteDC", reinterpret_cast<void*>(hookDeleteDC)},
         {"DeleteObject", reinterpret_cast<void*>(hookDeleteObject)},
         {"GetDC", reinterpret_cast<void*>(hookGetDC)},
@@ -830,15 +801,6 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         const bool opened = openEditor(in);
         return "OPENED " + std::to_string(opened ? 1 : 0) +
                " child=" + std::to_string(reinterpret_cast<uintptr_t>(childOf(in.window)));
-    }
-    if (name == "key" || name == "keyup") {
-        std::string character;
-        int virt, modifiers;
-        if (!(args >> character >> virt >> modifiers)) return "ERR usage: " + name + " CHAR VIRT MODS";
-        const VstInt32 index = static_cast<VstInt32>(std::strtol(character.c_str(), nullptr, 0));
-        const VstIntPtr used = p.dispatch(name == "key" ? effEditKeyDown : effEditKeyUp, index, virt, nullptr,
-                                          static_cast<float>(modifiers));
-        return (name == "key" ? "KEY " : "KEYUP ") + std::to_string(used);
     }
     if (name == "stats") {
         std::lock_guard<std::mutex> lock(counts.mutex);
