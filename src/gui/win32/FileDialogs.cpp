@@ -78,10 +78,10 @@ void show(HWND owner, const FileDialogRequest& request, Outcome& outcome, bool s
     if (!request.title.empty()) dialog.p->SetTitle(platform::toWide(request.title).value_or(L"").c_str());
     // The filter strings live until the dialog has ended.
     const auto types = fileTypes(request);
-    std::vector<COMDLG_FILTERSPEC> specs;
-    for (const auto& t : types) specs.push_back({t.first.c_str(), t.second.c_str()});
-    if (!specs.empty()) {
-        dialog.p->SetFileTypes(static_cast<UINT>(specs.size()), specs.data());
+    std::vector<COMDLG_FILTERSPEC> filters;
+    for (const auto& t : types) filters.push_back({t.first.c_str(), t.second.c_str()});
+    if (!filters.empty()) {
+        dialog.p->SetFileTypes(static_cast<UINT>(filters.size()), filters.data());
         dialog.p->SetFileTypeIndex(1);
     }
     if (!request.defaultExtension.empty())
