@@ -88,6 +88,12 @@ xdotool mousemove --window "$XWIN" 400 46 mousedown 1 mousemove_relative -- 0 -5
 sleep 0.2
 expect_soon "param 0" "PARAM 0 0.75"
 [ "$(bracket 0)" = "beginEdit automate endEdit " ] || fail "Input's bracket: $(bracket 0)"
+#    The wheel over Input, a notch (WHEEL_DELTA) up and two down: a step of 1/32 a notch.
+xdotool mousemove --window "$XWIN" 400 46 click 4
+expect_soon "param 0" "PARAM 0 0.78125" "a notch of the wheel up"
+xdotool click --repeat 2 --delay 50 5
+expect_soon "param 0" "PARAM 0 0.71875" "two notches of the wheel down"
+expect "set 0 0.75" OK
 #    The about screen opens on a left click at an edge and closes on the next; the host
 #    hears nothing of it.
 away
