@@ -4,7 +4,9 @@
 #include <cmath>
 #include <string>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include "../gui/win32/Win32Frame.h"
+#else
 #include "../gui/x11/X11Frame.h"
 #endif
 #include "../presets/CPresetSystemEffect.h"
@@ -24,14 +26,14 @@ Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
     rect.right = kWidth;
     for (auto& slot : slots_) slot.store(std::nanf(""), std::memory_order_relaxed);
     for (auto& word : pending_) word.store(0, std::memory_order_relaxed);
-    // Nothing here talks to an X server: hosts, scanners and tests create the effect
-    // (and so this object) without a display.
+    // Nothing here talks to an X server or makes a window: hosts, scanners and tests
+    // create the effect (and so this object) without a display.
     artwork::install();
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    useWin32Platform();
+#else
     useX11Platform();
 #endif
-    // (Windows has no window of its own yet: there frames open only where the offscreen
-    // backend is installed, as in the tests and `vantel shot`.)
     setKnobMode(kLinearMode);
     if (auto* effectX = dynamic_cast<AudioEffectX*>(effect))
         panel_ = std::make_unique<Panel>(*this, *effectX, dynamic_cast<PanelEffect*>(effect));
@@ -80,7 +82,7 @@ bool Editor::open(void* ptr) {
     if (!AEffGUIEditor::open(ptr)) return false;
     auto* myFrame = new MyFrame(CRect(0, 0, kWidth, kHeight), ptr, this);
     if (!myFrame->isOpen()) {
-        // No X server, or the parent is not a window: build nothing.
+        // No X server, or the parent is not a window (or no window could be made): build nothing.
         myFrame->forget();
         AEffGUIEditor::close();
         return false;

@@ -51,9 +51,9 @@ public:
     explicit Editor(AudioEffect* effect);
     ~Editor() override;
 
-    // Opens the frame as a child of the host's window (ptr: its X window id), with the
-    // panel, the preset strip and a 30 ms timer for the editor's own idle step, at the
-    // zoom it starts with.
+    // Opens the frame as a child of the host's window (ptr: its X window id or HWND), with the
+    // panel, the preset strip and a 30 ms timer for the editor's own idle step, at the zoom it
+    // starts with.
     bool open(void* ptr) override;
     void close() override;
     // The host's idle: the editor's step, then the frame's (events, timers, repaint).

@@ -44,8 +44,8 @@ bool controllerText(float value, char text[256], void*) {
 // the window first drops the report; the opener goes on by itself.
 class ManualOpeningTask : public CFrameTask {
 public:
-    ManualOpeningTask(const std::string& path, std::function<void(platform::OpenDocumentResult)> done)
-        : opening(path), done(std::move(done)) {}
+    ManualOpeningTask(const std::string& path, void* owner, std::function<void(platform::OpenDocumentResult)> done)
+        : opening(path, owner), done(std::move(done)) {}
     bool poll() override {
         const auto outcome = opening.poll();
         if (outcome && done) done(*outcome);
@@ -284,7 +284,8 @@ void PresetStrip::runDialog(const presets::FileOperation& operation) {
 }
 
 void PresetStrip::openManual(float) {
-    auto* task = new ManualOpeningTask(commands_.manualPath(),
+    IPlatformFrame* window = frame_->getPlatformFrame();
+    auto* task = new ManualOpeningTask(commands_.manualPath(), window ? window->getNativeHandle() : nullptr,
                                        [this](platform::OpenDocumentResult outcome) { showManualMessage(outcome); });
     frame_->addTask(task);
     task->forget();

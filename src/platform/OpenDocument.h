@@ -24,8 +24,10 @@ enum class OpenDocumentResult {
 class DocumentOpening {
 public:
     // Starts opening `document`. Problems found before anything runs (an empty name, a
-    // file that is not there, no opener installed) are the outcome at once.
-    explicit DocumentOpening(const std::string& document);
+    // file that is not there, no opener installed) are the outcome at once. `owner` is the
+    // window that asks (an HWND on Windows, where the shell's own messages belong to it;
+    // unused elsewhere), or null.
+    explicit DocumentOpening(const std::string& document, void* owner = nullptr);
     // An opener still running goes on by itself and is reaped later, never killed: the
     // document still opens after the window that asked for it has closed.
     ~DocumentOpening();

@@ -79,7 +79,7 @@ host_start() {
 
 say() {
   lines=$(wc -l <"$WORK/out")
-  echo "$1" >&3
+  printf '%s\n' "$1" >&3  # as written: a Windows path's backslashes stay
   i=0
   while [ "$(wc -l <"$WORK/out")" -le "$lines" ]; do
     # A host that answers and then exits (close, quit) may be gone by now: its answer
@@ -100,10 +100,10 @@ expect() {
 }
 
 expect_soon() {
-  i=0
+  tries=0  # not i: say counts with that
   say "$1"
   until printf '%s\n' "$REPLY" | grep -Eq "^($2)\$"; do
-    i=$((i + 1)); [ $i -gt 100 ] && fail "${3:-$1}: got '$REPLY', wanted '$2' (after 5 s)"
+    tries=$((tries + 1)); [ $tries -gt 100 ] && fail "${3:-$1}: got '$REPLY', wanted '$2' (after 5 s)"
     sleep 0.05
     say "$1"
   done

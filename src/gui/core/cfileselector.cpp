@@ -120,7 +120,10 @@ CNewFileSelector::CNewFileSelector(CFrame* frame, Style style) : frame(frame) {
 
 CNewFileSelector* CNewFileSelector::create(CFrame* parent, Style style) { return new CNewFileSelector(parent, style); }
 
-void CNewFileSelector::setDefaultExtension(const CFileExtension& ext) { request.defaultExtension = ext.getExtension(); }
+void CNewFileSelector::setDefaultExtension(const CFileExtension& ext) {
+    request.defaultExtension = ext.getExtension();
+    request.defaultDescription = ext.getDescription();
+}
 
 void CNewFileSelector::setRunner(IFileDialogRunner* r) { gRunner = r; }
 void CNewFileSelector::setDefaultRunner(IFileDialogRunner* r) { gDefaultRunner = r; }
@@ -132,6 +135,7 @@ const char* CNewFileSelector::getSelectedFile(int32_t index) const {
 bool CNewFileSelector::run(Callback callback) {
     selected.clear();
     if (!frame || frame->isClosed() || frame->isInputBlocked()) return false;
+    request.owner = frame->getPlatformFrame() ? frame->getPlatformFrame()->getNativeHandle() : nullptr;
     IFileDialogJob* job = runner() ? runner()->start(request) : nullptr;
     if (!job) return false;
     auto* task = new FileDialogTask(this, job, std::move(callback));
@@ -142,6 +146,7 @@ bool CNewFileSelector::run(Callback callback) {
 
 bool CNewFileSelector::runModal() {
     selected.clear();
+    request.owner = nullptr;
     IFileDialogJob* job = runner() ? runner()->start(request) : nullptr;
     if (!job) return false;
     std::vector<std::string> files;

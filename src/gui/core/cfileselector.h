@@ -42,7 +42,11 @@ struct FileDialogRequest {
     std::string initialDirectory;
     std::string defaultSaveName;
     std::string defaultExtension;  // without the dot
+    std::string defaultDescription;  // the default extension's, for a dialog that lists types
     std::vector<CFileExtension> extensions;
+    // The frame's window, which owns the dialog where the window system has owners (set by
+    // `run`; null for `runModal`, which has no message loop to show an owned dialog from).
+    void* owner = nullptr;
 };
 
 // A started dialog.

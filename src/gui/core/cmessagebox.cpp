@@ -11,6 +11,8 @@ CMessageBox::CMessageBox(const CRect& size, const char* caption, const char* tex
 
 bool CMessageBox::show(CFrame* frame, const char* caption, const char* text, std::function<void()> onClose) {
     if (!frame || frame->getModalView()) return false;
+    IPlatformFrame* platform = frame->getPlatformFrame();
+    if (!onClose && platform && platform->showMessage(caption ? caption : "", text ? text : "")) return true;
     const CRect& f = frame->getViewSize();
     const CCoord w = 300, h = 86;
     CCoord left = std::floor(f.left + (f.width() - w) / 2), top = std::floor(f.top + (f.height() - h) / 2);

@@ -13,7 +13,9 @@ class CFrame;
 
 class CMessageBox : public CView {
 public:
-    // Shows the box centred in the frame; false when another modal view is shown.
+    // Shows the box centred in the frame; false when another modal view is shown. Where the
+    // window system has a message box of its own (Windows), a message without `onClose`
+    // shows in that instead, owned by the frame's window, as users there expect.
     static bool show(CFrame* frame, const char* caption, const char* text, std::function<void()> onClose = {});
 
     void draw(CDrawContext* context) override;

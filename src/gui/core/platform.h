@@ -1,6 +1,7 @@
-// The seam between the frame and a window system. The X11 backend and the offscreen
-// backend (tests, `vantel shot`) implement it; a frame created without a parent window has
-// none. What the frame draws reaches it as the renderer's back buffer (graphics.h).
+// The seam between the frame and a window system. The X11 and Windows backends and the
+// offscreen backend (tests, `vantel shot`) implement it; a frame created without a parent
+// window has none. What the frame draws reaches it as the renderer's back buffer
+// (graphics.h).
 #pragma once
 
 #include <cstdint>
@@ -48,7 +49,15 @@ public:
         (void)kind;
         (void)receive;
     }
-    // The native window (an X window id), or null.
+    // Shows a message with an OK button in the window system's own message box, owned by
+    // the frame's window, without waiting for it to be dismissed: true when it is shown so.
+    // Where there is none (false), the frame shows a message box of its own (CMessageBox).
+    virtual bool showMessage(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+        return false;
+    }
+    // The native window (an X window id, an HWND), or null.
     virtual void* getNativeHandle() const = 0;
 
     // The scale the desktop asks of windows where this one is shown, 1 for 96 dots per inch

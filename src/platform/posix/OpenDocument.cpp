@@ -47,7 +47,7 @@ bool isUrl(const std::string& document) {
 
 }  // namespace
 
-DocumentOpening::DocumentOpening(const std::string& document) {
+DocumentOpening::DocumentOpening(const std::string& document, void*) {
     reapOrphans();
     // A file that is not there cannot be opened; the opener would only say so later.
     struct stat st {};

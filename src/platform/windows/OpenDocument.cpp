@@ -10,15 +10,15 @@
 
 namespace platform {
 
-DocumentOpening::DocumentOpening(const std::string& document) {
+DocumentOpening::DocumentOpening(const std::string& document, void* owner) {
     const std::optional<std::wstring> wide = toWidePath(document);
     if (!wide || wide->empty()) {
         outcome_ = OpenDocumentResult::Failed;
         return;
     }
     // Results above 32 are success; 31 is the shell's "no application is associated".
-    const INT_PTR result =
-        reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", wide->c_str(), nullptr, nullptr, SW_SHOW));
+    const INT_PTR result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(static_cast<HWND>(owner), L"open", wide->c_str(), nullptr, nullptr, SW_SHOW));
     if (result > 32)
         outcome_ = OpenDocumentResult::Opened;
     else if (result == SE_ERR_NOASSOC)
