@@ -61,13 +61,10 @@ public:
     virtual void* getNativeHandle() const = 0;
 
     // The scale the desktop asks of windows where this one is shown, 1 for 96 dots per inch
-    // (X11: GDK_SCALE or QT_SCALE_FACTOR when set, else the screen's Xft.dpi resource / 96).
-    // 0: the platform has no idea, and the editor opens at 100 % unless told otherwise.
-    //
-    // WINDOWS HOOK: the Win32 frame answers GetDpiForWindow(host's window) / 96 here where
-    // user32 has it (Windows 10 1607 on; look it up at run time), and calls
-    // CFrame::platformOnSystemScaleChanged on WM_DPICHANGED. Until that frame exists the
-    // Windows editor has no window and keeps this default.
+    // (X11: GDK_SCALE or QT_SCALE_FACTOR when set, else the screen's Xft.dpi resource / 96;
+    // Windows: the window's DPI / 96). 0: the platform has no idea, and the editor opens at
+    // 100 % unless told otherwise. A platform tells its frame of a new one (the window moved
+    // to a monitor of another DPI) through CFrame::platformOnSystemScaleChanged.
     virtual double systemScale() { return 0; }
     // Gives the window a new size in its own pixels (the frame's size times its scale). A
     // platform whose window cannot change leaves it as it was.
@@ -75,9 +72,6 @@ public:
         (void)width;
         (void)height;
     }
-    // (The other way round, a platform tells its frame of a new system scale, as when the
-    // window moves to a monitor of another DPI, through CFrame::platformOnSystemScaleChanged:
-    // the second half of the Windows hook above.)
 };
 
 using PlatformCreator = IPlatformFrame* (*)(CFrame* frame, void* parent, const CRect& size);

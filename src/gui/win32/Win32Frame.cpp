@@ -24,6 +24,13 @@ namespace {
 constexpr UINT_PTR kIdleTimer = 1;
 // Our own message to our own class: run what `post` queued.
 constexpr UINT kRunPosted = WM_APP + 1;
+// A child window of a per-monitor aware host hears of a new DPI after its parent has.
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+#ifndef WM_DPICHANGED_AFTERPARENT
+#define WM_DPICHANGED_AFTERPARENT 0x02E3
+#endif
 
 HINSTANCE moduleInstance() {
     HMODULE module = nullptr;
@@ -61,6 +68,31 @@ void releaseClass() {
 }
 
 std::wstring wide(const std::string& utf8) { return platform::toWide(utf8).value_or(std::wstring()); }
+
+// Dots per inch as the system reports them to this thread: the window's where user32 can
+// say (Windows 10 1607 on, looked up at run time so that older systems still load us),
+// else the screen's. A host that is not DPI-aware gets 96 either way and the system scales
+// its windows, ours included, itself: the editor then stays at 100 % rather than zooming
+// twice. 0 when nothing answers.
+UINT dotsPerInch(HWND hwnd) {
+    static const auto forWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto forSystem = reinterpret_cast<UINT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+    if (hwnd && forWindow) return forWindow(hwnd);
+    if (!hwnd && forSystem) return forSystem();
+    UINT dpi = 0;
+    if (HDC dc = GetDC(hwnd)) {
+        dpi = static_cast<UINT>(GetDeviceCaps(dc, LOGPIXELSX));
+        ReleaseDC(hwnd, dc);
+    }
+    return dpi;
+}
+
+double scaleOf(UINT dpi) { return dpi > 0 ? dpi / 96.0 : 0.0; }
+
+// The scale before any window of ours exists (a host asking effEditGetRect before opening).
+double systemScaleWithoutWindow() { return scaleOf(dotsPerInch(nullptr)); }
 
 // What the window procedure needs, apart from the platform frame: it outlives the frame
 // while the procedure still runs (a host may close the editor from inside one of our
@@ -364,6 +396,16 @@ bool handle(WindowState& s, UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         case WM_SYSCHAR: character(s, wParam); return true;
         case WM_DEADCHAR:
         case WM_SYSDEADCHAR: return true;  // the system joins it with the next key
+        case WM_DPICHANGED:
+        case WM_DPICHANGED_AFTERPARENT:
+            // Moved to a monitor of another DPI: the editor follows unless the user chose a
+            // zoom, and asks the host for the size that goes with it.
+            if (const double scale = scaleOf(dotsPerInch(s.hwnd))) {
+                CFrame* frame = s.frame;
+                CBaseObjectGuard guard(frame);
+                frame->platformOnSystemScaleChanged(scale);
+            }
+            return true;
         case WM_KILLFOCUS:
             s.wheel.reset();
             s.hwheel.reset();
@@ -513,6 +555,14 @@ public:
 
     void* getNativeHandle() const override { return s->hwnd; }
 
+    double systemScale() override { return scaleOf(dotsPerInch(s->hwnd)); }
+
+    void setSize(int32_t width, int32_t height) override {
+        if (!s->hwnd || width <= 0 || height <= 0) return;
+        SetWindowPos(s->hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        InvalidateRect(s->hwnd, nullptr, FALSE);
+    }
+
 private:
     // Another program may hold the clipboard open for a moment.
     bool openClipboard() {
@@ -559,6 +609,7 @@ IPlatformFrame* createWin32PlatformFrame(CFrame* frame, void* parent, const CRec
 
 void useWin32Platform() {
     PlatformFactory::setDefault(createWin32PlatformFrame);
+    PlatformFactory::setDefaultScaleQuery(win32::systemScaleWithoutWindow);
     CNewFileSelector::setDefaultRunner(win32::fileDialogRunner());
 }
 
