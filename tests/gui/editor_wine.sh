@@ -17,7 +17,7 @@ OUT=${5:-.}
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/xvfb_lib.sh"
 [ -n "$WINE" ] && [ -x "$WINE" ] || { echo "wine not installed: skipped"; exit 77; }
-xvfb_start 1024x600x24
+xvfb_start 1920x600x24
 started=$(date +%s)
 
 # A fresh prefix on this server: its own settings (registry), its own wineserver. Arial is
@@ -210,5 +210,36 @@ expect_soon name "NAME Dub Echo" "preset loaded with COM multithreaded"
 expect quit "QUIT children=0"
 host_wait
 [ $HOST_RC -eq 0 ] || fail "host exit status $HOST_RC (COM multithreaded)"
+
+# 10. Zoom. A stored choice of 200 % opens the editor at 1884 x 342, the panel as
+#     `vantel.exe shot --zoom 200` draws it, FltOn answering at its doubled place; 150 %
+#     from the background menu resizes both windows. Without a choice, a per-monitor aware
+#     host on a screen of 144 dpi gets 150 % and a screen of 96 dpi 100 %.
+SHOT200="$OUT/editor_wine_shot_200.png"
+"$WINE" "$VANTEL" shot --zoom 200 "$(winpath "$SHOT200")" </dev/null >/dev/null 2>&1 || fail "vantel.exe shot --zoom 200 failed"
+"$WINE" reg add 'HKCU\Software\Morvane\Vantel' /v Zoom /t REG_DWORD /d 200 /f >/dev/null 2>&1 </dev/null
+HOST_LOG="$WORK/log-zoom"
+host_start "$WINE" "$WEDHOST" "$PLUGIN" "$(winpath "$HOST_LOG")"
+XWIN=$(xdotool search --name '^wedhost 1$' | head -n 1)
+expect rect "RECT 1884 342 window 1884 342" "the window at 200 %"
+xdotool mousemove --window "$XWIN" 1200 160  # hovering nothing: the digit display shows the delay
+expect "same $SHOT200 0 0 1884 342" "SAME 0" "the window at 200 % against vantel.exe shot"
+click 1592 224
+expect_soon "param 42" "PARAM 42 0.75" "FltOn at its place at 200 %"
+click 1200 160 3
+click 1220 214
+expect_soon rect "RECT 1413 257 window 1413 257" "150 % chosen from the background menu"
+grep -q '^sizeWindow 1413 257$' "$HOST_LOG" || fail "the host was not asked for 1413 x 257"
+expect quit "QUIT children=0"
+host_wait
+"$WINE" reg delete 'HKCU\Software\Morvane\Vantel' /v Zoom /f >/dev/null 2>&1 </dev/null
+for dpi in 144:1413 96:942; do
+  "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${dpi%:*}" /f >/dev/null 2>&1 </dev/null
+  "$WINESERVER" -w
+  host_start "$WINE" "$WEDHOST" --dpi-aware "$PLUGIN" "$(winpath "$WORK/log-dpi")"
+  expect rect "RECT ${dpi#*:} .*" "the editor at ${dpi%:*} dpi"
+  expect quit "QUIT children=0"
+  host_wait
+done
 echo "editor wine test passed in $(($(date +%s) - started)) s"
 exit 0

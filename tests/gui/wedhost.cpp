@@ -2,10 +2,11 @@
 // one) with the same commands. It loads the built DLL with the test-host library as a DAW
 // does and drives it from commands on stdin:
 //
-//   wedhost [--mta] PLUGIN.dll [LOGFILE]
+//   wedhost [--mta] [--dpi-aware] PLUGIN.dll [LOGFILE]
 //
-// - a 942x171 top-level window ("wedhost 1") at (0, 100), a second one for a second
-//   instance; the plug-in activated at 48 kHz with 256-frame blocks, an audio thread
+// - a top-level window ("wedhost 1") at (0, 100), a second one for a second instance, each
+//   sized as effEditGetRect answers before and after the editor opens ("rect W H" in the
+//   log) and whenever the editor asks (audioMasterSizeWindow, logged and granted); the plug-in activated at 48 kHz with 256-frame blocks, an audio thread
 //   processing silence at about real time;
 // - the editor opened into the window (effEditOpen, the HWND as ptr), then effEditIdle
 //   every 25 ms from a timer of this (the GUI) thread, each call timed;
@@ -13,6 +14,7 @@
 //   instance); and "hostkey VK" for each key-down that reaches a host window;
 // - --mta: COM initialised on the GUI thread as multithreaded before anything loads, as
 //   some hosts do, so that the plug-in's own initialisation meets RPC_E_CHANGED_MODE.
+// - --dpi-aware: the process per-monitor DPI aware, so that windows get the screen's DPI.
 //
 // Commands are read by a thread of their own and run on the GUI thread from a posted
 // message, so they are answered while the plug-in shows a modal dialog too. On start it
@@ -24,6 +26,7 @@
 //   close                 CLOSED children=<left in the window>
 //   reopen                OPENED <1|0> child=<hwnd>
 //   second                SECOND child=<hwnd> window=<hwnd>
+//   rect                  RECT <effEditGetRect's width> <height> window <client width> <height>
 //   stats                 STATS maxidle=<ms> idles=<count> gdi=<n> dcs=<n> timers=<n> windows=<n>
 //                         classes=<n>   (what the plug-in made through its imports and has
 //                         not given back, counted by hooks on the DLL's import table: GDI
@@ -322,12 +325,23 @@ std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testho
         case audioMasterUpdateDisplay: std::snprintf(line, sizeof line, "updateDisplay"); break;
         case audioMasterGetTime: std::snprintf(line, sizeof line, "getTime %ld", static_cast<long>(call.value)); break;
         case audioMasterCanDo: std::snprintf(line, sizeof line, "canDo %s", call.text.c_str()); break;
+        case audioMasterSizeWindow:
+            std::snprintf(line, sizeof line, "sizeWindow %d %ld", call.index, static_cast<long>(call.value));
+            break;
         default:
             std::snprintf(line, sizeof line, "call %d %d %ld %g", call.opcode, call.index,
                           static_cast<long>(call.value),
                           call.opt);
     }
     log(instanceOf(plugin), line);
+    if (call.opcode == audioMasterSizeWindow) {
+        // The editor asks from the GUI thread (its zoom menu): the window takes the size.
+        const Instance& in = inst_[instanceOf(plugin) == 2 ? 1 : 0];
+        if (!in.window || call.index <= 0 || call.value <= 0) return 0;
+        SetWindowPos(in.window, nullptr, 0, 0, call.index, static_cast<int>(call.value),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 1;
+    }
     if (call.opcode == audioMasterGetTime) {
         thread_local VstTimeInfo info;
         info = VstTimeInfo{};
@@ -381,9 +395,25 @@ HWND Host::createWindow(int number, int y) {
     return hwnd;
 }
 
+// The editor's size as effEditGetRect answers it (0 x 0 for none).
+std::pair<int, int> editorSize(testhost::Plugin& plugin) {
+    ERect* rect = nullptr;
+    plugin.dispatch(effEditGetRect, 0, 0, &rect);
+    if (!rect) return {0, 0};
+    return {rect->right - rect->left, rect->bottom - rect->top};
+}
+
 bool Host::openEditor(Instance& in) {
+    // As hosts do: the window is sized as the editor answers, before and after it opens.
+    auto fit = [&] {
+        const auto [w, h] = editorSize(*in.plugin);
+        log(&in == &inst_[1] ? 2 : 1, "rect " + std::to_string(w) + " " + std::to_string(h));
+        if (w > 0 && h > 0) SetWindowPos(in.window, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    fit();
     const VstIntPtr opened = in.plugin->dispatch(effEditOpen, 0, 0, in.window);
     in.editorOpen = opened != 0;
+    fit();
     runFor(150);  // the first idles and paints
     return in.editorOpen;
 }
@@ -485,36 +515,54 @@ void Host::runCommands() {
     running_ = false;
 }
 
+// The window's client area as the screen shows it, in 32-bit pixels.
+struct Capture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+};
+
+Capture capture(HWND hwnd) {
+    Capture c;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    c.width = client.right;
+    c.height = client.bottom;
+    if (c.width <= 0 || c.height <= 0) return c;
+    HDC window = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, c.width, -c.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, c.width, c.height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const uint32_t*>(bits);
+    c.pixels.assign(p, p + static_cast<size_t>(c.width) * c.height);
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window);
+    return c;
+}
+
 std::string Host::compare(Instance& in, const std::string& file, int x, int y, int w, int h) {
     std::ifstream stream(file, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
     VSTGUI::PlatformImagePtr reference = VSTGUI::platformGraphics().decodePng(bytes.data(), bytes.size());
     if (!reference) return "ERR cannot read " + file;
     const VSTGUI::PixelRows want = reference->pixels();
-    if (x < 0 || y < 0 || w <= 0 || h <= 0 || x + w > kWidth || y + h > kHeight || x + w > want.width ||
-        y + h > want.height)
+    if (x < 0 || y < 0 || w <= 0 || h <= 0 || x + w > want.width || y + h > want.height)
         return "ERR rectangle outside the image";
     long differing = 0;
     for (int attempt = 0; attempt < 20; ++attempt) {
         if (attempt) runFor(kIdlePeriodMs);
-        HDC window = GetDC(in.window);
-        HDC memory = CreateCompatibleDC(window);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof info.bmiHeader, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, kWidth, kHeight, window, 0, 0, SRCCOPY);
-        GdiFlush();
+        const Capture shown = capture(in.window);
+        if (x + w > shown.width || y + h > shown.height) return "ERR rectangle outside the window";
         differing = 0;
-        const auto* pixels = static_cast<const uint32_t*>(bits);
         for (int row = y; row < y + h; ++row)
             for (int col = x; col < x + w; ++col)
-                if ((pixels[row * kWidth + col] & 0xffffff) != (want.at(col, row) & 0xffffff)) ++differing;
-        SelectObject(memory, old);
-        DeleteObject(dib);
-        DeleteDC(memory);
-        ReleaseDC(in.window, window);
+                if ((shown.pixels[row * shown.width + col] & 0xffffff) != (want.at(col, row) & 0xffffff)) ++differing;
         if (differing == 0) break;
     }
     return "SAME " + std::to_string(differing);
@@ -771,23 +819,9 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
             return compare(in, file, x, y, w, h);
         }
         runFor(50);  // what is painted now is what the window shows
-        HDC window = GetDC(in.window);
-        HDC memory = CreateCompatibleDC(window);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof info.bmiHeader, kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        void* bits = nullptr;
-        HBITMAP dib = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, kWidth, kHeight, window, 0, 0, SRCCOPY);
-        GdiFlush();
-        std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
-                                     static_cast<const uint32_t*>(bits) + kWidth * kHeight);
-        SelectObject(memory, old);
-        DeleteObject(dib);
-        DeleteDC(memory);
-        ReleaseDC(in.window, window);
-        for (uint32_t& px : pixels) px |= 0xff000000u;
-        auto image = VSTGUI::platformGraphics().createImage(kWidth, kHeight, pixels.data(), true);
+        Capture shown = capture(in.window);
+        for (uint32_t& px : shown.pixels) px |= 0xff000000u;
+        auto image = VSTGUI::platformGraphics().createImage(shown.width, shown.height, shown.pixels.data(), true);
         if (!image || !VSTGUI::platformGraphics().writePng(*image, file)) return "ERR cannot write " + file;
         return "SHOT " + file;
     }
@@ -801,6 +835,13 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         const bool opened = openEditor(in);
         return "OPENED " + std::to_string(opened ? 1 : 0) +
                " child=" + std::to_string(reinterpret_cast<uintptr_t>(childOf(in.window)));
+    }
+    if (name == "rect") {
+        const auto [w, h] = editorSize(p);
+        RECT client{};
+        GetClientRect(in.window, &client);
+        return "RECT " + std::to_string(w) + " " + std::to_string(h) + " window " + std::to_string(client.right) + " " +
+               std::to_string(client.bottom);
     }
     if (name == "stats") {
         std::lock_guard<std::mutex> lock(counts.mutex);
@@ -871,12 +912,21 @@ int Host::run(const std::string& pluginPath, const std::string& logPath) {
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);  // "\n" as the script reads it
     int first = 1;
-    if (argc > 1 && std::strcmp(argv[1], "--mta") == 0) {
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        first = 2;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        if (std::strcmp(argv[first], "--mta") == 0) {
+            CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        } else if (std::strcmp(argv[first], "--dpi-aware") == 0) {
+            // As a per-monitor aware host: windows are told the screen's real DPI.
+            using SetContext = BOOL(WINAPI*)(HANDLE);
+            if (auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+                    GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext"))))
+                set(reinterpret_cast<HANDLE>(static_cast<intptr_t>(-4)));  // per monitor, version 2
+        } else {
+            break;
+        }
     }
     if (argc <= first) {
-        std::fprintf(stderr, "usage: wedhost [--mta] PLUGIN.dll [LOGFILE]\n");
+        std::fprintf(stderr, "usage: wedhost [--mta] [--dpi-aware] PLUGIN.dll [LOGFILE]\n");
         return 2;
     }
     const char* envLog = std::getenv("EDHOST_LOG");
