@@ -76,6 +76,7 @@
 #include <thread>
 #include <vector>
 
+#include "ScriptedHost.h"
 #include "TestHost.h"
 #include "layout.h"
 #include "xwindow.h"
@@ -176,38 +177,12 @@ void Host::log(int instance, const char* line) {
 }
 
 std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testhost::HostCall& call) {
-    char line[320];
-    switch (call.opcode) {
-        case audioMasterAutomate: std::snprintf(line, sizeof line, "automate %d %g", call.index, call.opt); break;
-        case audioMasterBeginEdit: std::snprintf(line, sizeof line, "beginEdit %d", call.index); break;
-        case audioMasterEndEdit: std::snprintf(line, sizeof line, "endEdit %d", call.index); break;
-        case audioMasterUpdateDisplay: std::snprintf(line, sizeof line, "updateDisplay"); break;
-        case audioMasterGetTime: std::snprintf(line, sizeof line, "getTime %ld", static_cast<long>(call.value)); break;
-        case audioMasterCanDo: std::snprintf(line, sizeof line, "canDo %s", call.text.c_str()); break;
-        case audioMasterSizeWindow:
-            std::snprintf(line, sizeof line, "sizeWindow %d %ld", call.index, static_cast<long>(call.value));
-            break;
-        default:
-            std::snprintf(line, sizeof line, "call %d %d %ld %g", call.opcode, call.index, static_cast<long>(call.value),
-                          call.opt);
-    }
-    log(instanceOf(plugin), line);
+    log(instanceOf(plugin), scripted::logLine(call).c_str());
 
     // The time is answered here rather than by the library: the audio thread and the
     // editor thread may both ask, and each gets a record of its own, as a DAW's would be.
-    if (call.opcode == audioMasterGetTime) {
-        thread_local VstTimeInfo info;
-        info = VstTimeInfo{};
-        info.samplePos = samplePos_.load(std::memory_order_relaxed);
-        info.sampleRate = kSampleRate;
-        info.tempo = 120.0;
-        info.ppqPos = info.samplePos / kSampleRate * 2.0;
-        info.barStartPos = std::floor(info.ppqPos / 4.0) * 4.0;
-        info.timeSigNumerator = 4;
-        info.timeSigDenominator = 4;
-        info.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
-        return reinterpret_cast<VstIntPtr>(&info);
-    }
+    if (call.opcode == audioMasterGetTime)
+        return scripted::timeInfoAt(samplePos_.load(std::memory_order_relaxed), kSampleRate);
     // The editor asks from its own thread, which is this host's GUI thread: the window
     // takes the size before the answer, as a DAW's would.
     if (call.opcode == audioMasterSizeWindow) {
@@ -424,12 +399,7 @@ std::string Host::handle(const std::string& line) {
 std::string Host::command(Instance& in, std::istringstream& args, const std::string& name) {
     testhost::Plugin& p = *in.plugin;
     char text[400];
-    if (name == "param") {
-        int index;
-        if (!(args >> index)) return "ERR usage: param N";
-        std::snprintf(text, sizeof text, "PARAM %d %g", index, p.getParameter(index));
-        return text;
-    }
+    if (auto answer = scripted::query(p, name, args)) return *answer;
     if (name == "set") {
         int index;
         float value;
@@ -442,12 +412,6 @@ std::string Host::command(Instance& in, std::istringstream& args, const std::str
         else
             p.setParameter(index, value);
         return "OK";
-    }
-    if (name == "name") return "NAME " + p.programName();
-    if (name == "pname") {
-        int index;
-        if (!(args >> index)) return "ERR usage: pname I";
-        return "PNAME " + std::to_string(index) + " " + p.programNameIndexed(index).value_or("");
     }
     if (name == "midi") {
         std::string s, d1, d2;

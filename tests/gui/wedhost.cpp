@@ -64,6 +64,7 @@
 #include <thread>
 #include <vector>
 
+#include "ScriptedHost.h"
 #include "TestHost.h"
 #include "core/graphics.h"
 
@@ -317,23 +318,7 @@ void Host::log(int instance, const std::string& line) {
 }
 
 std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testhost::HostCall& call) {
-    char line[320];
-    switch (call.opcode) {
-        case audioMasterAutomate: std::snprintf(line, sizeof line, "automate %d %g", call.index, call.opt); break;
-        case audioMasterBeginEdit: std::snprintf(line, sizeof line, "beginEdit %d", call.index); break;
-        case audioMasterEndEdit: std::snprintf(line, sizeof line, "endEdit %d", call.index); break;
-        case audioMasterUpdateDisplay: std::snprintf(line, sizeof line, "updateDisplay"); break;
-        case audioMasterGetTime: std::snprintf(line, sizeof line, "getTime %ld", static_cast<long>(call.value)); break;
-        case audioMasterCanDo: std::snprintf(line, sizeof line, "canDo %s", call.text.c_str()); break;
-        case audioMasterSizeWindow:
-            std::snprintf(line, sizeof line, "sizeWindow %d %ld", call.index, static_cast<long>(call.value));
-            break;
-        default:
-            std::snprintf(line, sizeof line, "call %d %d %ld %g", call.opcode, call.index,
-                          static_cast<long>(call.value),
-                          call.opt);
-    }
-    log(instanceOf(plugin), line);
+    log(instanceOf(plugin), scripted::logLine(call));
     if (call.opcode == audioMasterSizeWindow) {
         // The editor asks from the GUI thread (its zoom menu): the window takes the size.
         const Instance& in = inst_[instanceOf(plugin) == 2 ? 1 : 0];
@@ -342,19 +327,8 @@ std::optional<VstIntPtr> Host::onCallback(testhost::Plugin* plugin, const testho
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return 1;
     }
-    if (call.opcode == audioMasterGetTime) {
-        thread_local VstTimeInfo info;
-        info = VstTimeInfo{};
-        info.samplePos = samplePos_.load(std::memory_order_relaxed);
-        info.sampleRate = kSampleRate;
-        info.tempo = 120.0;
-        info.ppqPos = info.samplePos / kSampleRate * 2.0;
-        info.barStartPos = std::floor(info.ppqPos / 4.0) * 4.0;
-        info.timeSigNumerator = 4;
-        info.timeSigDenominator = 4;
-        info.flags = kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstBarsValid | kVstTimeSigValid;
-        return reinterpret_cast<VstIntPtr>(&info);
-    }
+    if (call.opcode == audioMasterGetTime)
+        return scripted::timeInfoAt(samplePos_.load(std::memory_order_relaxed), kSampleRate);
     return std::nullopt;
 }
 
@@ -782,24 +756,13 @@ std::string Host::handle(const std::string& line) {
 std::string Host::command(Instance& in, std::istringstream& args, const std::string& name) {
     testhost::Plugin& p = *in.plugin;
     char text[400];
-    if (name == "param") {
-        int index;
-        if (!(args >> index)) return "ERR usage: param N";
-        std::snprintf(text, sizeof text, "PARAM %d %g", index, p.getParameter(index));
-        return text;
-    }
+    if (auto answer = scripted::query(p, name, args)) return *answer;
     if (name == "set") {
         int index;
         float value;
         if (!(args >> index >> value)) return "ERR usage: set N V";
         p.setParameter(index, value);
         return "OK";
-    }
-    if (name == "name") return "NAME " + p.programName();
-    if (name == "pname") {
-        int index;
-        if (!(args >> index)) return "ERR usage: pname I";
-        return "PNAME " + std::to_string(index) + " " + p.programNameIndexed(index).value_or("");
     }
     if (name == "idle") {
         int count;
