@@ -230,6 +230,18 @@ click 1200 160 3
 click 1220 214
 expect_soon rect "RECT 1413 257 window 1413 257" "150 % chosen from the background menu"
 grep -q '^sizeWindow 1413 257$' "$HOST_LOG" || fail "the host was not asked for 1413 x 257"
+#     Two copies of the DLL in one host each register a window class of their own: the
+#     copy's editor opens at the stored 150 % beside ours, and ours still paints after the
+#     copy's has closed.
+AT150="$OUT/editor_wine_150.png"
+xdotool mousemove --window "$XWIN" 900 120
+expect "shot $(winpath "$AT150")" "SHOT .*"
+cp "$PLUGIN" "$WORK/Vantel copy.dll"
+expect "second $(winpath "$WORK/Vantel copy.dll")" "SECOND child=[1-9][0-9]* window=[1-9][0-9]*" "a copy of the DLL"
+expect "@2 rect" "RECT 1413 257 window 1413 257" "the copy's editor at 150 %"
+expect windows "WINDOWS children=2 ours=2 .*" "two editors of two copies"
+expect "@2 close" "CLOSED children=0" "closing the copy's editor"
+expect "same $AT150 0 0 1413 257" "SAME 0" "ours after the copy's editor closed"
 expect quit "QUIT children=0"
 host_wait
 "$WINE" reg delete 'HKCU\Software\Morvane\Vantel' /v Zoom /f >/dev/null 2>&1 </dev/null

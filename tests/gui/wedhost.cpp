@@ -25,7 +25,7 @@
 //                         half a second while they differ)
 //   close                 CLOSED children=<left in the window>
 //   reopen                OPENED <1|0> child=<hwnd>
-//   second                SECOND child=<hwnd> window=<hwnd>
+//   second [PLUGIN]       SECOND child=<hwnd> window=<hwnd>   (PLUGIN: another copy of the DLL)
 //   rect                  RECT <effEditGetRect's width> <height> window <client width> <height>
 //   stats                 STATS maxidle=<ms> idles=<count> gdi=<n> dcs=<n> timers=<n> windows=<n>
 //                         classes=<n>   (what the plug-in made through its imports and has
@@ -271,7 +271,7 @@ private:
     std::string windows() const;
     std::string dialog(std::istringstream& args);
     std::string message();
-    std::string loadSecond();
+    std::string loadSecond(const std::string& path);
     std::string quit();
 
     testhost::TestHost host_;
@@ -682,12 +682,12 @@ std::string Host::message() {
     return "MESSAGE " + utf8(caption) + "|" + utf8(text);
 }
 
-std::string Host::loadSecond() {
+std::string Host::loadSecond(const std::string& path) {
     if (inst_[1].plugin) return "ERR the second instance is loaded already";
     Instance& in = inst_[1];
     loading_ = 2;
     try {
-        in.plugin = host_.load(pluginPath_);
+        in.plugin = host_.load(path.empty() ? pluginPath_ : path);
     } catch (const std::exception& e) {
         loading_ = 1;
         return std::string("ERR ") + e.what();
@@ -733,7 +733,11 @@ std::string Host::handle(const std::string& line) {
         paused_ = name == "pause";
         return "OK";
     }
-    if (name == "second") return loadSecond();
+    if (name == "second") {
+        std::string path;
+        std::getline(args >> std::ws, path);
+        return loadSecond(path);
+    }
     if (name == "quit") return quit();
     if (name == "windows") return windows();
     if (name == "dialog") return dialog(args);
