@@ -3,10 +3,7 @@
 // changes and the left/right link, and the preset system reaches it through its hooks and
 // its commands (files, stored defaults, memos, recent paths).
 //
-// Builds with an editor window make it the window's editor (Editor); builds without one
-// make a windowless object that keeps the same state, so the effect and the preset system
-// behave alike on every platform. createEditorObject, defined by the build's choice,
-// makes the one this build has.
+// createEditorObject makes the Editor, whose window opens when the host asks for it.
 #pragma once
 
 #include "../presets/PresetEditorHooks.h"

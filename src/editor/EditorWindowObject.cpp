@@ -1,4 +1,4 @@
-// The editor object of builds whose effect has the editor window: the Editor itself.
+// The editor object the effect makes: the Editor itself.
 #include "../vst/audioeffectx.h"
 #include "Editor.h"
 
