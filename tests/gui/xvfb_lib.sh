@@ -63,6 +63,10 @@ fail() {
 host_start() {
   rm -f "$WORK/in"
   mkfifo "$WORK/in"
+  # Emptied here, not only by the host's redirection, which the background shell may make
+  # after the wait below has begun: a second host of one script would otherwise be taken
+  # for ready on the first one's READY line.
+  : >"$WORK/out"
   "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
   HOSTPID=$!
   exec 3>"$WORK/in"
