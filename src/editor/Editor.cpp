@@ -20,10 +20,7 @@
 using namespace VSTGUI;
 
 Editor::Editor(AudioEffect* effect) : AEffGUIEditor(effect) {
-    rect.top = 0;
-    rect.left = 0;
-    rect.bottom = kHeight;
-    rect.right = kWidth;
+    setRectSize(kWidth, kHeight);
     for (auto& slot : slots_) slot.store(std::nanf(""), std::memory_order_relaxed);
     for (auto& word : pending_) word.store(0, std::memory_order_relaxed);
     // Nothing here talks to an X server or makes a window: hosts, scanners and tests

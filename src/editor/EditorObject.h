@@ -37,6 +37,6 @@ public:
     }
 };
 
-// The editor object for `effect`. With a window, it attaches itself to the effect as the
-// host's editor (effFlagsHasEditor); without, the host sees no editor. The caller owns it.
+// The editor object for `effect`: it attaches itself to the effect as the host's editor
+// (effFlagsHasEditor). The caller owns it.
 EditorObject* createEditorObject(AudioEffectX* effect);

@@ -46,7 +46,6 @@ struct FeedbackLimit {
         const double u = (m - kKnee) / (kLimit - kKnee);
         return std::copysign(kKnee + (kLimit - kKnee) * u / (1.0 + u), v);
     }
-
 };
 
 // Gate coefficients: 1 ms attack; release EnvSpeed seconds, at least 30 ms.

@@ -93,7 +93,7 @@ public:
     double engineSampleRate() const { return engine_.sampleRate(); }
     VstInt32 meterWindow() const { return engine_.meterWindow(); }
     const params::Parameters& parameters() const { return params_; }
-    // The editor object (with or without a window); null once destruction has begun.
+    // The editor object; null once destruction has begun.
     EditorObject* editorObject() const { return editorObject_; }
 
 protected:

@@ -88,10 +88,10 @@ TEST(Renderer, FillsOutlinesAndImageCopiesKeepToTheirPixelsAndTheClipAtEveryScal
             s->fillRect(CRect(4, 5, 9, 7), MakeCColor(0, 255, 0));
             s->setClip(CRect(0, 0, 20, 10));
             s->strokeRect(CRect(10, 1, 15, 6), kWhiteCColor, 1);
-            s->drawImage(*image, CRect(0, 6, 3, 8), CPoint(1, 1), 1.f);
-            s->drawImage(*image, CRect(16, 0, 20, 4), CPoint(2, 0), 1.f);  // half of it beyond the image
+            s->drawImage(*image, CRect(0, 6, 3, 8), CPoint(1, 1), 1.f, 1);
+            s->drawImage(*image, CRect(16, 0, 20, 4), CPoint(2, 0), 1.f, 1);  // half of it beyond the image
             s->fillRect(CRect(7, 8, 8, 9), MakeCColor(200, 200, 200));
-            s->drawImage(*glass, CRect(7, 8, 8, 9), CPoint(0, 0), 1.f);
+            s->drawImage(*glass, CRect(7, 8, 8, 9), CPoint(0, 0), 1.f, 1);
         }
         const PixelRows px = buffer->pixels();
         // Each logical pixel is scale x scale pixels of one colour.

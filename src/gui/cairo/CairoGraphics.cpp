@@ -112,7 +112,6 @@ public:
         cairo_stroke(cr);
     }
 
-    using IPlatformSurface::drawImage;
     void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
                    CCoord imageScale) override {
         if (scale != 1 || imageScale != 1) {
@@ -192,16 +191,15 @@ private:
     // Composites straight into the target's pixels, inside the clip.
     void resample(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
                   CCoord imageScale) {
-        const composite::Box box = composite::deviceBox(dest, scale).intersect(clipBox);
-        if (box.empty()) return;
         cairo_surface_flush(target);
         const composite::Target pixels{cairo_image_surface_get_data(target), cairo_image_surface_get_width(target),
                                        cairo_image_surface_get_height(target),
                                        cairo_image_surface_get_stride(target)};
         const PixelRows source = image.pixels();
-        composite::resample(pixels, box, composite::ScaledImage{source, imageScale, dest, offset, scale},
-                            alpha >= 1.f ? 0xff : composite::maskOf(alpha));
-        cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left, box.bottom - box.top);
+        const composite::Box box =
+            composite::drawImage(pixels, clipBox, composite::ScaledImage{source, imageScale, dest, offset, scale}, alpha);
+        if (!box.empty())
+            cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left, box.bottom - box.top);
     }
     void applyFont(const TextFont& font) {
         cairo_select_font_face(cr, font.family.c_str(),

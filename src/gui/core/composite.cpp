@@ -123,6 +123,12 @@ struct Axis {
 
 }  // namespace
 
+Box drawImage(const Target& target, const Box& clip, const ScaledImage& image, float alpha) {
+    const Box box = deviceBox(image.dest, image.scale).intersect(clip).intersect(Box{0, 0, target.width, target.height});
+    if (!box.empty()) resample(target, box, image, alpha >= 1.f ? 0xff : maskOf(alpha));
+    return box;
+}
+
 void resample(const Target& target, const Box& boxIn, const ScaledImage& image, uint32_t mask) {
     const Box box = boxIn.intersect(Box{0, 0, target.width, target.height});
     if (box.empty()) return;

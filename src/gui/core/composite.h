@@ -75,6 +75,9 @@ struct ScaledImage {
     double scale;
 };
 void resample(const Target& target, const Box& box, const ScaledImage& image, uint32_t mask);
+// What both renderers do for an image: `resample` over dest's device pixels within `clip`,
+// with the image's alpha times `alpha` (0 to 1). Answers the device pixels it drew.
+Box drawImage(const Target& target, const Box& clip, const ScaledImage& image, float alpha);
 
 }  // namespace composite
 }  // namespace VSTGUI

@@ -92,9 +92,6 @@ public:
     // the image holds `imageScale` pixels per logical pixel.
     virtual void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
                            CCoord imageScale) = 0;
-    void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha) {
-        drawImage(image, dest, offset, alpha, 1);
-    }
     // The advance width of `text` and the height of a capital above the baseline.
     virtual CCoord textWidth(const std::string& text, const TextFont& font) = 0;
     virtual CCoord capHeight(const TextFont& font) = 0;

@@ -45,6 +45,15 @@ int32_t buttonBit(int button) {
     }
 }
 
+uint32_t xButtonMask(int button) {
+    switch (button) {
+        case 1: return kXButton1Mask;
+        case 2: return kXButton2Mask;
+        case 3: return kXButton3Mask;
+        default: return 0;
+    }
+}
+
 int wheelDirection(int button, bool& horizontal) {
     horizontal = button == 6 || button == 7;
     switch (button) {

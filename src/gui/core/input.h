@@ -43,6 +43,8 @@ int32_t modifiers(uint32_t xstate);
 // Buttons held according to an X state mask.
 int32_t heldButtons(uint32_t xstate);
 int32_t buttonBit(int button);
+// The X state mask of button 1 to 3 (0 for any other).
+uint32_t xButtonMask(int button);
 // 0 for an ordinary button, else the wheel direction (+1 up/left, -1 down/right).
 int wheelDirection(int button, bool& horizontal);
 }  // namespace input

@@ -234,13 +234,10 @@ public:
         GdipDeletePen(pen);
     }
 
-    using IPlatformSurface::drawImage;
     void drawImage(const IPlatformImage& image, const CRect& dest, const CPoint& offset, float alpha,
                    CCoord imageScale) override {
         const PixelRows source = image.pixels();
-        composite::resample(target, device(dest).intersect(clip),
-                            composite::ScaledImage{source, imageScale, dest, offset, scale},
-                            alpha >= 1.f ? 0xff : composite::maskOf(alpha));
+        composite::drawImage(target, clip, composite::ScaledImage{source, imageScale, dest, offset, scale}, alpha);
     }
 
     CCoord textWidth(const std::string& text, const TextFont& wanted) override {
@@ -266,7 +263,7 @@ public:
         GpStringFormat* format = Session::format();
         if (!font || !format || text.empty() || !ensureGraphics()) return;
         if (!antialias) GdipSetTextRenderingHint(graphics, TextRenderingHintSingleBitPerPixelGridFit);
-        applyClip();
+        // (The graphics' clip is the surface's here: everything that narrows it restores it.)
         GdipSetClipRect(graphics, static_cast<REAL>(textClip.left), static_cast<REAL>(textClip.top),
                         static_cast<REAL>(textClip.width()), static_cast<REAL>(textClip.height()),
                         CombineModeIntersect);

@@ -8,15 +8,6 @@ namespace {
 double gDefaultSystemScale = 1;
 
 IPlatformFrame* createOffscreen(CFrame* frame, void* parent, const CRect&) { return new OffscreenFrame(frame, parent); }
-
-uint32_t buttonMask(int button) {
-    switch (button) {
-        case 1: return kXButton1Mask;
-        case 2: return kXButton2Mask;
-        case 3: return kXButton3Mask;
-        default: return 0;
-    }
-}
 }  // namespace
 
 OffscreenFrame::OffscreenFrame(CFrame* frame, void* parent)
@@ -67,12 +58,12 @@ void OffscreenFrame::present(IPlatformBackBuffer&, const CRect& rect) { presente
 
 void OffscreenFrame::press(CCoord x, CCoord y, int button, uint32_t mods) {
     frame->rawPress(button, mods | held, CPoint(x, y), ticks);
-    held |= buttonMask(button);
+    held |= input::xButtonMask(button);
 }
 
 void OffscreenFrame::release(CCoord x, CCoord y, int button, uint32_t mods) {
     frame->rawRelease(button, mods | held, CPoint(x, y), ticks);
-    held &= ~buttonMask(button);
+    held &= ~input::xButtonMask(button);
 }
 
 void OffscreenFrame::move(CCoord x, CCoord y, uint32_t mods) { frame->rawMove(mods | held, CPoint(x, y), ticks); }

@@ -137,15 +137,6 @@ WindowState* stateOf(HWND hwnd) {
     return reinterpret_cast<WindowState*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-uint32_t maskOfButton(int button) {
-    switch (button) {
-        case 1: return kXButton1Mask;
-        case 2: return kXButton2Mask;
-        case 3: return kXButton3Mask;
-        default: return 0;
-    }
-}
-
 bool altHeld() { return GetKeyState(VK_MENU) < 0; }
 
 // Keys the editor does not use are the host's: hosts read their shortcuts (the transport's
@@ -270,7 +261,7 @@ void mouse(WindowState& s, UINT message, WPARAM wParam, LPARAM lParam) {
         return;
     }
     const int button = buttonOf(message);
-    const uint32_t mask = maskOfButton(button);
+    const uint32_t mask = input::xButtonMask(button);
     if (isButtonDown(message)) {
         // Moves and the release come to us for as long as a button is held, wherever the
         // pointer goes, so that a drag ends where it started.
@@ -314,7 +305,7 @@ void captureLost(WindowState& s) {
     CFrame* frame = s.frame;
     CBaseObjectGuard guard(frame);
     for (int button = 1; button <= 3 && s.frame; ++button) {
-        const uint32_t mask = maskOfButton(button);
+        const uint32_t mask = input::xButtonMask(button);
         if (!(s.buttons & mask)) continue;
         s.buttons &= ~mask;
         frame->rawRelease(button, s.buttons | mask, s.lastPoint, static_cast<uint32_t>(GetMessageTime()));
@@ -456,12 +447,12 @@ public:
         if (classHeld) releaseClass();
     }
 
-    bool open(HWND parent, CFrame* frame) {
+    bool open(HWND parent) {
         if (!parent || !IsWindow(parent)) return false;
         classHeld = acquireClass();
         if (!classHeld) return false;
         s->parent = parent;
-        const IPlatformBackBuffer& buffer = frame->getBackBuffer();
+        const IPlatformBackBuffer& buffer = s->frame->getBackBuffer();
         CreateWindowExW(0, frameClassName().c_str(), L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
                         0, buffer.getWidth(), buffer.getHeight(), parent, nullptr, moduleInstance(), s);
         if (!s->hwnd) return false;
@@ -479,7 +470,7 @@ public:
         InvalidateRect(s->hwnd, &r, FALSE);
     }
 
-    uint32_t getTicks() override { return GetTickCount(); }
+    uint32_t getTicks() override { return monotonicTicks(); }
 
     void takeKeyboardFocus() override {
         s->focusLent = false;  // ours for good: nothing to give back
@@ -600,7 +591,7 @@ bool post(HWND window, std::function<void()> call) {
 
 IPlatformFrame* createWin32PlatformFrame(CFrame* frame, void* parent, const CRect&) {
     auto* platform = new win32::Win32Frame(frame);
-    if (!platform->open(static_cast<HWND>(parent), frame)) {
+    if (!platform->open(static_cast<HWND>(parent))) {
         delete platform;
         return nullptr;
     }
