@@ -16,8 +16,8 @@ std::vector<std::pair<std::wstring, std::wstring>> fileTypes(const FileDialogReq
     std::vector<std::pair<std::wstring, std::wstring>> types;
     auto add = [&](const std::string& description, const std::string& extension) {
         if (extension.empty()) return;
-        const std::wstring pattern = L"*." + platform::toWide(extension).value_or(L"");
-        std::wstring text = platform::toWide(description).value_or(L"");
+        const std::wstring pattern = L"*." + platform::toWideOrEmpty(extension);
+        std::wstring text = platform::toWideOrEmpty(description);
         text += text.empty() ? pattern : L" (" + pattern + L")";
         types.emplace_back(text, pattern);
     };
@@ -28,7 +28,7 @@ std::vector<std::pair<std::wstring, std::wstring>> fileTypes(const FileDialogReq
 }
 
 std::wstring folderOf(const std::string& utf8Directory) {
-    std::wstring folder = platform::toWide(utf8Directory).value_or(L"");
+    std::wstring folder = platform::toWideOrEmpty(utf8Directory);
     for (wchar_t& c : folder)
         if (c == L'/') c = L'\\';
     while (folder.size() > 1 && folder.back() == L'\\' && !(folder.size() == 3 && folder[1] == L':')) folder.pop_back();
@@ -75,7 +75,7 @@ void show(HWND owner, const FileDialogRequest& request, Outcome& outcome, bool s
     else
         options |= FOS_FILEMUSTEXIST | FOS_PATHMUSTEXIST;
     dialog.p->SetOptions(options);
-    if (!request.title.empty()) dialog.p->SetTitle(platform::toWide(request.title).value_or(L"").c_str());
+    if (!request.title.empty()) dialog.p->SetTitle(platform::toWideOrEmpty(request.title).c_str());
     // The filter strings live until the dialog has ended.
     const auto types = fileTypes(request);
     std::vector<COMDLG_FILTERSPEC> filters;
@@ -85,14 +85,14 @@ void show(HWND owner, const FileDialogRequest& request, Outcome& outcome, bool s
         dialog.p->SetFileTypeIndex(1);
     }
     if (!request.defaultExtension.empty())
-        dialog.p->SetDefaultExtension(platform::toWide(request.defaultExtension).value_or(L"").c_str());
+        dialog.p->SetDefaultExtension(platform::toWideOrEmpty(request.defaultExtension).c_str());
     const std::wstring folder = folderOf(request.initialDirectory);
     Released<IShellItem> folderItem;
     if (!folder.empty() && SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
                                                                  reinterpret_cast<void**>(&folderItem.p))))
         dialog.p->SetFolder(folderItem.p);
     if (save && !request.defaultSaveName.empty())
-        dialog.p->SetFileName(platform::toWide(request.defaultSaveName).value_or(L"").c_str());
+        dialog.p->SetFileName(platform::toWideOrEmpty(request.defaultSaveName).c_str());
 
     if (sameThread) outcome.showing = dialog.p;
     hr = dialog.p->Show(IsWindow(owner) ? owner : nullptr);

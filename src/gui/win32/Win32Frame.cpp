@@ -67,7 +67,6 @@ void releaseClass() {
     if (classUsers > 0 && --classUsers == 0) UnregisterClassW(frameClassName().c_str(), moduleInstance());
 }
 
-std::wstring wide(const std::string& utf8) { return platform::toWide(utf8).value_or(std::wstring()); }
 
 // Dots per inch as the system reports them to this thread: the window's where user32 can
 // say (Windows 10 1607 on, looked up at run time so that older systems still load us),
@@ -498,7 +497,7 @@ public:
             s->selection = text;
             return;
         }
-        const std::wstring w = wide(text);
+        const std::wstring w = platform::toWideOrEmpty(text);
         if (!s->hwnd || !openClipboard()) return;
         EmptyClipboard();
         if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t))) {
@@ -540,7 +539,7 @@ public:
         if (!s->hwnd) return false;
         const HWND owner = s->hwnd;
         return post(owner, [owner, caption, text] {
-            MessageBoxW(owner, wide(text).c_str(), wide(caption).c_str(), MB_OK);
+            MessageBoxW(owner, platform::toWideOrEmpty(text).c_str(), platform::toWideOrEmpty(caption).c_str(), MB_OK);
         });
     }
 
