@@ -7,9 +7,7 @@
 #include <thread>
 
 #include "About.h"
-#include "Editor.h"
-#include "GuiTest.h"
-#include "Scratch.h"
+#include "EditorFixture.h"
 #include "MyFrame.h"
 #include "QELControls.h"
 #include "layout.h"
@@ -33,31 +31,20 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, voi
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
-class PanelTest : public ::testing::Test {
+class PanelTest : public ::testing::Test, protected EditorFixture {
 protected:
     void SetUp() override {
-        OffscreenFrame::install();
-        effect = static_cast<QEL*>(createEffectInstance(hostCallback));
-        fx = effect->getAeffect();
+        makeEffect(hostCallback);
         open();
     }
-    void TearDown() override {
-        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
-        OffscreenFrame::uninstall();
-    }
+    void TearDown() override { closeEffect(); }
     void open() {
-        ASSERT_EQ(fx->dispatcher(fx, effEditOpen, 0, 0, reinterpret_cast<void*>(0x400001), 0), 1);
-        editor = static_cast<Editor*>(effect->getEditor());
+        ASSERT_TRUE(openEditor());
         panel = editor->panel();
-        screen = OffscreenFrame::of(editor->getFrame());
         // Program 0's two sides are equal, so it starts linked: the tests start unlinked.
         editor->linkOff();
         idle();
         gCalls.clear();
-    }
-    void idle() {
-        screen->advance(40);
-        fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
     }
     static CPoint centre(int tag) {
         for (const auto& c : layout::kPanel)
@@ -92,12 +79,7 @@ protected:
         return out;
     }
 
-    Scratch scratch;
-    QEL* effect = nullptr;
-    AEffect* fx = nullptr;
-    Editor* editor = nullptr;
     Panel* panel = nullptr;
-    OffscreenFrame* screen = nullptr;
 };
 
 }  // namespace

@@ -8,11 +8,8 @@
 #include <stdlib.h>
 
 #include "About.h"
-#include "Editor.h"
-#include "GuiTest.h"
+#include "EditorFixture.h"
 #include "Pictures.h"
-#include "Scratch.h"
-#include "../../src/host/QEL.h"
 
 using namespace guitest;
 
@@ -56,30 +53,13 @@ const State kStates[] = {
 
 void PrintTo(const State& state, std::ostream* out) { *out << state.name; }
 
-class Pictures : public ::testing::TestWithParam<State> {
+class Pictures : public ::testing::TestWithParam<State>, protected EditorFixture {
 protected:
     void SetUp() override {
-        OffscreenFrame::install();
-        effect = static_cast<QEL*>(createEffectInstance(quietHost));
-        fx = effect->getAeffect();
-        ASSERT_EQ(fx->dispatcher(fx, effEditOpen, 0, 0, reinterpret_cast<void*>(0x400001), 0), 1);
-        editor = static_cast<Editor*>(effect->getEditor());
-        screen = OffscreenFrame::of(editor->getFrame());
+        makeEffect(quietHost);
+        ASSERT_TRUE(openEditor());
     }
-    void TearDown() override {
-        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
-        OffscreenFrame::uninstall();
-    }
-    void idle() {
-        screen->advance(40);
-        fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
-    }
-
-    Scratch scratch;
-    QEL* effect = nullptr;
-    AEffect* fx = nullptr;
-    Editor* editor = nullptr;
-    OffscreenFrame* screen = nullptr;
+    void TearDown() override { closeEffect(); }
 };
 
 }  // namespace

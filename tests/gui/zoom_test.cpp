@@ -4,11 +4,8 @@
 #include <cmath>
 #include <vector>
 
-#include "Editor.h"
-#include "GuiTest.h"
-#include "Scratch.h"
+#include "EditorFixture.h"
 #include "Zoom.h"
-#include "../../src/host/QEL.h"
 #include "../../src/presets/settings/PresetCommands.h"
 #if !defined(_WIN32)
 #include "x11/DesktopScale.h"
@@ -33,38 +30,28 @@ VstIntPtr sizingHost(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value,
     return 0;
 }
 
-class Zoom : public ::testing::Test {
+// (The user's settings, stored choice included, start empty.)
+class Zoom : public ::testing::Test, protected EditorFixture {
 protected:
     void SetUp() override {
-        OffscreenFrame::install();
         gSizeRequests.clear();
         gHostMakesRoom = true;
-        effect = static_cast<QEL*>(createEffectInstance(sizingHost));
-        fx = effect->getAeffect();
-        editor = static_cast<Editor*>(effect->getEditor());
+        makeEffect(sizingHost);
     }
-    void TearDown() override {
-        fx->dispatcher(fx, effClose, 0, 0, nullptr, 0);
-        OffscreenFrame::uninstall();
-    }
+    void TearDown() override { closeEffect(); }
     ERect rect() {
         ERect* r = nullptr;
         fx->dispatcher(fx, effEditGetRect, 0, 0, &r, 0);
         return r ? *r : ERect{};
     }
     OffscreenFrame* open() {
-        if (fx->dispatcher(fx, effEditOpen, 0, 0, reinterpret_cast<void*>(0x400001), 0) != 1) return nullptr;
-        OffscreenFrame* screen = OffscreenFrame::of(editor->getFrame());
-        idle(screen);
+        if (!openEditor()) return nullptr;
+        idle();
         return screen;
     }
     void reopen() {
         fx->dispatcher(fx, effEditClose, 0, 0, nullptr, 0);
         screen = open();
-    }
-    void idle(OffscreenFrame* s) {
-        s->advance(40);
-        fx->dispatcher(fx, effEditIdle, 0, 0, nullptr, 0);
     }
     VstIntPtr announce(float scale) {
         return fx->dispatcher(fx, effVendorSpecific, QEL::kHostScale, QEL::kHostScaleValue, nullptr, scale);
@@ -78,14 +65,9 @@ protected:
         const CRect r = popup->getViewSize();
         screen->click((r.left + 10) * s,
                       (r.top + COptionMenu::kBorder + (index + 0.5) * COptionMenu::kRowHeight) * s);
-        idle(screen);
+        idle();
     }
 
-    Scratch scratch;  // the user's settings, stored choice included, start empty
-    QEL* effect = nullptr;
-    AEffect* fx = nullptr;
-    Editor* editor = nullptr;
-    OffscreenFrame* screen = nullptr;
 };
 
 }  // namespace
@@ -163,7 +145,7 @@ TEST_F(Zoom, OpensAtTheStoredChoiceElseTheHostsElseTheDesktops) {
     reopen();
     EXPECT_EQ(editor->zoomFactor(), 150);
     EXPECT_EQ(announce(1.25f), 1);  // while open: followed at the next idle
-    idle(screen);
+    idle();
     EXPECT_EQ(editor->zoomFactor(), 125);
     ASSERT_EQ(gSizeRequests.size(), 1u);
     EXPECT_EQ(gSizeRequests[0].width, 1178);
@@ -176,7 +158,7 @@ TEST_F(Zoom, OpensAtTheStoredChoiceElseTheHostsElseTheDesktops) {
     EXPECT_EQ(editor->commands()->zoom(), 175);
     EXPECT_EQ(announce(2.f), 1);
     screen->changeSystemScale(1);
-    idle(screen);
+    idle();
     EXPECT_EQ(editor->zoomFactor(), 175);
     reopen();
     EXPECT_EQ(editor->zoomFactor(), 175);
@@ -197,7 +179,7 @@ TEST_F(Zoom, InputLandsOnTheControlsAtTheirScaledPlaces) {
     // Input dragged 100 window pixels up moves as 50 panel pixels do at 100 %: a quarter
     // of its 200-pixel range.
     effect->setParameter(0, 0.5f);
-    idle(screen);
+    idle();
     screen->drag(400 * 2, 46 * 2, 400 * 2, 46 * 2 - 100);
     EXPECT_NEAR(effect->getParameter(0), 0.75f, 1e-6f);
 }
@@ -210,7 +192,7 @@ TEST_F(Zoom, BackgroundMenuResizesWhenTheHostMakesRoomAndStoresTheChoiceEither) 
     screen->click(796 * 2, 112 * 2, 3);
     EXPECT_EQ(editor->getFrame()->getModalView(), nullptr);
     screen->click(1, 1);  // (whatever the control opened)
-    idle(screen);
+    idle();
 
     chooseFromMenu(600 * 2, 80 * 2, 2);  // 150 %
     ASSERT_EQ(gSizeRequests.size(), 1u);
